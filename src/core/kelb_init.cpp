@@ -1,0 +1,73 @@
+// kelb_init.cpp --
+//
+//     The load entry points Kelb_Init and Kelb_SafeInit. They bring up the
+//     modules one after another, record in the global array "kelb" which
+//     of them came up, and, in an ordinary interpreter, announce the
+//     package.
+
+#include "core/kelb.h"
+
+#define KELB_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+// What a safe interpreter gets of a module.
+enum class InSafeInterp {
+    Init,        // the module is initialised as in an ordinary interpreter
+    MarkAbsent,  // not initialised; its status element reads "0"
+    Omit,        // not initialised and no status element is written
+};
+
+struct Module {
+    const char *statusName;  // element of the "kelb" array
+    int (*init)(Tcl_Interp *interp);
+    InSafeInterp inSafeInterp;
+};
+
+// The modules in the order they come up. A module joins the package with
+// one line here.
+const Module kModules[] = {
+    {"MATRIX", Matrix_Init, InSafeInterp::Init},
+};
+
+void RecordStatus(Tcl_Interp *interp, const char *statusName, bool up) {
+    Tcl_SetVar2(interp, "kelb", statusName, up ? "1" : "0", TCL_GLOBAL_ONLY);
+}
+
+// A module counts as up unless its initialisation reported TCL_ERROR.
+void InitModule(Tcl_Interp *interp, const Module &module) {
+    RecordStatus(interp, module.statusName, module.init(interp) != TCL_ERROR);
+}
+
+}  // namespace
+
+// Kelb_Init --
+//
+//     Entry point for an ordinary interpreter. A module that fails is only
+//     marked "0"; loading goes on and the package is still provided.
+//
+// Results:
+//     TCL_OK, unless the interpreter offers no Tcl 8.6 stubs table.
+KELB_EXPORT int Kelb_Init(Tcl_Interp *interp) {
+    if (Tcl_InitStubs(interp, TCL_VERSION, 0) == nullptr) return TCL_ERROR;
+    for (const Module &module : kModules) InitModule(interp, module);
+    Tcl_PkgProvide(interp, "Kelb", KELB_VERSION);
+    return TCL_OK;
+}
+
+// Kelb_SafeInit --
+//
+//     Entry point for a safe interpreter: only the modules that are safe to
+//     offer come up. The package is not provided, so a safe interpreter
+//     loads the library with "load".
+KELB_EXPORT int Kelb_SafeInit(Tcl_Interp *interp) {
+    if (Tcl_InitStubs(interp, TCL_VERSION, 0) == nullptr) return TCL_ERROR;
+    for (const Module &module : kModules) {
+        switch (module.inSafeInterp) {
+        case InSafeInterp::Init: InitModule(interp, module); break;
+        case InSafeInterp::MarkAbsent: RecordStatus(interp, module.statusName, false); break;
+        case InSafeInterp::Omit: break;
+        }
+    }
+    return TCL_OK;
+}

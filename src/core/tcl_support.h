@@ -1,0 +1,125 @@
+// tcl_support.h --
+//
+//     Small C++ helpers shared by every module's Tcl binding: an owning
+//     Tcl_Obj reference, a scoped Tcl_DString, result helpers, table-driven
+//     subcommand lookup, and the guard that keeps C++ exceptions from
+//     crossing into Tcl.
+
+#pragma once
+
+#include <tcl.h>
+
+#include <cstddef>
+#include <new>
+#include <utility>
+
+namespace kelb {
+
+// Tcl 8.6 counts list elements and arguments in int; Tcl 9 in Tcl_Size.
+#if TCL_MAJOR_VERSION >= 9
+using TclSize = Tcl_Size;
+#else
+using TclSize = int;
+#endif
+
+// ObjRef holds one reference to a Tcl_Obj for as long as it lives.
+// Tcl objects are born with a count of 0, so taking ownership always
+// increments; there is no "steal".
+class ObjRef {
+public:
+    ObjRef() noexcept = default;
+    explicit ObjRef(Tcl_Obj *obj) noexcept : obj_(obj) {
+        if (obj_) Tcl_IncrRefCount(obj_);
+    }
+    ObjRef(const ObjRef &other) noexcept : ObjRef(other.obj_) {}
+    ObjRef(ObjRef &&other) noexcept : obj_(std::exchange(other.obj_, nullptr)) {}
+    // Takes the new reference before dropping the old one, so assigning an
+    // object to the ref that already holds it is safe.
+    ObjRef &operator=(ObjRef other) noexcept {
+        std::swap(obj_, other.obj_);
+        return *this;
+    }
+    ~ObjRef() {
+        if (obj_) Tcl_DecrRefCount(obj_);
+    }
+    Tcl_Obj *get() const noexcept { return obj_; }
+    explicit operator bool() const noexcept { return obj_ != nullptr; }
+
+private:
+    Tcl_Obj *obj_ = nullptr;
+};
+
+// A Tcl_DString freed when the scope ends, whatever the path out.
+class DString {
+public:
+    DString() noexcept { Tcl_DStringInit(&ds_); }
+    DString(const DString &) = delete;
+    DString &operator=(const DString &) = delete;
+    ~DString() { Tcl_DStringFree(&ds_); }
+    Tcl_DString *get() noexcept { return &ds_; }
+    // Hands the text over as the interpreter result and empties the string.
+    void MoveToResult(Tcl_Interp *interp) noexcept { Tcl_DStringResult(interp, &ds_); }
+
+private:
+    Tcl_DString ds_;
+};
+
+// Replaces the interpreter result with a constant message and fails.
+inline int Fail(Tcl_Interp *interp, const char *message) noexcept {
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(message, -1));
+    return TCL_ERROR;
+}
+
+// One entry of a subcommand table: the name Tcl matches (with unique
+// abbreviations) and what to call. Tables end with a null name.
+template <typename Handler>
+struct Subcommand {
+    const char *name;
+    Handler handler;
+};
+
+// Looks objPtr up in a null-terminated subcommand table with Tcl's own
+// matching and message ("bad <what> "x": must be ..."). Returns the entry,
+// or nullptr with the message in the interpreter result.
+template <typename Handler>
+const Subcommand<Handler> *LookupSubcommand(Tcl_Interp *interp, Tcl_Obj *objPtr,
+                                            const Subcommand<Handler> *table,
+                                            const char *what) noexcept {
+    int index;
+    if (Tcl_GetIndexFromObjStruct(interp, objPtr, table, sizeof(Subcommand<Handler>),
+                                  what, 0, &index) != TCL_OK) {
+        return nullptr;
+    }
+    return &table[index];
+}
+
+// Calls a command body and turns any C++ exception into a Tcl error, so
+// that none unwinds through Tcl's C frames. Only allocation can throw in
+// this library; anything else is reported rather than lost.
+template <typename Body>
+int GuardCommand(Tcl_Interp *interp, Body &&body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc &) {
+        return Fail(interp, "not enough memory");
+    } catch (...) {
+        return Fail(interp, "internal error");
+    }
+}
+
+// Registers an object command whose procedure is Impl, wrapped in
+// GuardCommand.
+template <int (*Impl)(ClientData, Tcl_Interp *, int, Tcl_Obj *const[])>
+int GuardedObjCmd(ClientData clientData, Tcl_Interp *interp, int objc,
+                  Tcl_Obj *const objv[]) noexcept {
+    return GuardCommand(interp, [&] { return Impl(clientData, interp, objc, objv); });
+}
+
+template <int (*Impl)(ClientData, Tcl_Interp *, int, Tcl_Obj *const[])>
+Tcl_Command CreateObjCommand(Tcl_Interp *interp, const char *name,
+                             ClientData clientData = nullptr,
+                             Tcl_CmdDeleteProc *deleteProc = nullptr) {
+    return Tcl_CreateObjCommand(interp, name, GuardedObjCmd<Impl>, clientData, deleteProc);
+}
+
+}  // namespace kelb

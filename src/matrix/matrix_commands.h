@@ -1,0 +1,13 @@
+// matrix_commands.h --
+//
+//     The object command procedures of the matrix module.
+
+#pragma once
+
+#include <tcl.h>
+
+namespace kelb {
+
+int MexprObjCmd(ClientData clientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
+
+}  // namespace kelb

@@ -1,0 +1,24 @@
+// matrix_init.cpp --
+//
+//     Matrix_Init: registers the commands of the matrix module.
+
+#include "core/kelb.h"
+#include "core/tcl_support.h"
+#include "matrix/matrix_commands.h"
+#include "matrix/matrix_obj.h"
+
+// Matrix_Init --
+//
+//     Registers mexpr and its aliases vector3 and vector2, which are the
+//     same calculator under other names.
+//
+// Results:
+//     TCL_OK; registration cannot fail.
+int Matrix_Init(Tcl_Interp *interp) {
+    using namespace kelb;
+    MatrixObjInit(interp);
+    CreateObjCommand<MexprObjCmd>(interp, "mexpr");
+    CreateObjCommand<MexprObjCmd>(interp, "vector3");
+    CreateObjCommand<MexprObjCmd>(interp, "vector2");
+    return TCL_OK;
+}

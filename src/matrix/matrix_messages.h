@@ -1,0 +1,30 @@
+// matrix_messages.h --
+//
+//     The fixed failure messages of the matrix module, spelled as scripts
+//     see them. A failure inside the module is reported as a pointer to one
+//     of these (MatrixError); a null pointer means success.
+
+#pragma once
+
+namespace kelb {
+
+using MatrixError = const char *;
+
+inline constexpr MatrixError kColumnsNotUniform = "Columns Not Uniform";
+inline constexpr MatrixError kEmptyMatrix = "Empty Matrix";
+inline constexpr MatrixError kSingularMatrix = "Singular Matrix in Inverse";
+inline constexpr MatrixError kStackOverflow = "Matrix Stack Overflow";
+inline constexpr MatrixError kUnimplemented = "Unimplemented Command";
+inline constexpr MatrixError kNonConforming = "Non-Conforming Argumemts";
+inline constexpr MatrixError kMissingSumOperand = "Missing Op: <A> <B> +";
+inline constexpr MatrixError kMissingProductOperand = "Missing Op: <A> <B> *";
+inline constexpr MatrixError kMissingScaleOperand = "Missing Operands: <matrix> <scaler> *";
+inline constexpr MatrixError kMissingDivideOperand = "Missing Operands: <matrix> <scaler> /";
+inline constexpr MatrixError kMissingOpcode = "Missing Opcode";
+inline constexpr MatrixError kInvertNonSquare = "Tried to invert non-square matrix";
+inline constexpr MatrixError kNotSquare = "Argument Must be Square";
+
+// Prefix of the message for an operand mexpr cannot read.
+inline constexpr const char *kBadArgumentPrefix = "Bad Argument: ";
+
+}  // namespace kelb

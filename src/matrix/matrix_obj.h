@@ -1,0 +1,35 @@
+// matrix_obj.h --
+//
+//     Conversion of matrices from and to their Tcl form, a list of rows,
+//     each row a list of numbers. A flat list of numbers is an n x 1 column
+//     and a single number a 1 x 1 scalar.
+
+#pragma once
+
+#include <tcl.h>
+
+#include "matrix/matrix_value.h"
+
+namespace kelb {
+
+// Prepares the conversions for use in interp; called by Matrix_Init.
+void MatrixObjInit(Tcl_Interp *interp);
+
+// Reads objPtr into out. On failure returns TCL_ERROR with the message in
+// the interpreter result: Tcl's own for a malformed list or number,
+// kColumnsNotUniform for rows of unequal length (judged against the first
+// row), kEmptyMatrix for a value with no rows.
+int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out);
+
+// Returns a new object (reference count 0) holding matrix in its Tcl form:
+// a list of rows of doubles; an n x 1 column as a flat list of n doubles
+// and a 1 x 1 matrix as one double, which read back the same.
+Tcl_Obj *MatrixToObj(const Matrix &matrix);
+
+// As MatrixToObj, for a matrix that holds the values read from source by
+// MatrixFromObj, unchanged or transposed: element objects of the source
+// whose text is the one a new double would get are reused rather than
+// copied. The text of the result is the same either way.
+Tcl_Obj *MatrixToObjFromSource(const Matrix &matrix, Tcl_Obj *source, bool transposed);
+
+}  // namespace kelb

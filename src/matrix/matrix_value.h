@@ -1,0 +1,71 @@
+// matrix_value.h --
+//
+//     Matrix, the value every command of the matrix module works on: a
+//     dense rows x cols matrix of doubles in row-major order. A matrix of up
+//     to 4 x 4 lives inside the record, so the calculators' usual operands
+//     (scalars, 3-vectors, 3 x 3 and 4 x 4 matrices) cost no allocation.
+
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+
+namespace kelb {
+
+class Matrix {
+public:
+    static constexpr std::size_t kInlineElements = 16;
+
+    Matrix() noexcept = default;
+    Matrix(int rows, int cols) { Reshape(rows, cols); }
+    Matrix(const Matrix &) = delete;
+    Matrix &operator=(const Matrix &) = delete;
+    Matrix(Matrix &&other) noexcept;
+    Matrix &operator=(Matrix &&other) noexcept;
+    ~Matrix() = default;
+
+    int rows() const noexcept { return rows_; }
+    int cols() const noexcept { return cols_; }
+    std::size_t size() const noexcept {
+        return static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols_);
+    }
+    bool IsSquare() const noexcept { return rows_ == cols_; }
+
+    double *data() noexcept { return heap_ ? heap_.get() : inline_; }
+    const double *data() const noexcept { return heap_ ? heap_.get() : inline_; }
+    std::span<double> elements() noexcept { return {data(), size()}; }
+    std::span<const double> elements() const noexcept { return {data(), size()}; }
+
+    double &at(int row, int col) noexcept { return data()[Index(row, col)]; }
+    double at(int row, int col) const noexcept { return data()[Index(row, col)]; }
+
+    // Gives the matrix a new shape. The elements' values are unspecified
+    // afterwards; storage is reused when it is large enough. Throws
+    // std::bad_alloc when the elements cannot be allocated.
+    void Reshape(int rows, int cols);
+
+    // Makes the matrix a 1 x 1 scalar holding value.
+    void SetScalar(double value);
+
+    // Back to the empty 0 x 0 matrix, giving any heap storage back.
+    void Release() noexcept;
+
+    // Exchanges contents with other; used to install a result computed
+    // into a scratch matrix.
+    void Swap(Matrix &other) noexcept;
+
+private:
+    std::size_t Index(int row, int col) const noexcept {
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) +
+               static_cast<std::size_t>(col);
+    }
+
+    int rows_ = 0;
+    int cols_ = 0;
+    std::size_t capacity_ = kInlineElements;  // elements that fit in the storage in use
+    std::unique_ptr<double[]> heap_;          // storage when inline_ is too small
+    double inline_[kInlineElements];
+};
+
+}  // namespace kelb
