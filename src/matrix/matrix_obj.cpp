@@ -75,9 +75,14 @@ bool HoldsNumber(Tcl_Obj *objPtr) {
            (objPtr->typePtr == DoubleType() || objPtr->typePtr == IntType());
 }
 
-// Splits one row; a number stands for a row of one element.
+// Splits one row; a number stands for a row of one element. An untyped
+// row is tried as a number first, so that the rows of a column (a flat
+// list of numbers) become numbers rather than one-element lists, and are
+// taken by the first test from then on.
 int RowElements(Tcl_Interp *interp, Tcl_Obj *&rowPtr, TclSize *count, Tcl_Obj ***elements) {
-    if (HoldsNumber(rowPtr)) {
+    double unused;
+    if (HoldsNumber(rowPtr) ||
+        (rowPtr->typePtr == nullptr && Tcl_GetDoubleFromObj(nullptr, rowPtr, &unused) == TCL_OK)) {
         *count = 1;
         *elements = &rowPtr;
         return TCL_OK;
@@ -91,6 +96,20 @@ int ReadRow(Tcl_Interp *interp, Tcl_Obj *const *items, TclSize count, double *el
         if (GetDouble(interp, items[c], element + c) != TCL_OK) return TCL_ERROR;
     }
     return TCL_OK;
+}
+
+// Reads a list whose rows all hold numbers already, the usual form of a
+// vector once it has been used, as a column without splitting each row.
+// Returns false, with out in an unspecified state, for any other list.
+bool ReadColumnOfNumbers(Tcl_Obj *const *rowObjs, TclSize rows, Matrix &out) {
+    if (!HoldsNumber(rowObjs[0])) return false;
+    out.Reshape(static_cast<int>(rows), 1);
+    double *element = out.data();
+    for (TclSize r = 0; r < rows; ++r) {
+        if (!HoldsNumber(rowObjs[r])) return false;
+        GetDouble(nullptr, rowObjs[r], element + r);
+    }
+    return true;
 }
 
 // Room for count pointers, inside the object for short rows.
@@ -132,6 +151,7 @@ int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out) {
     Tcl_Obj **rowObjs;
     if (Tcl_ListObjGetElements(interp, objPtr, &rows, &rowObjs) != TCL_OK) return TCL_ERROR;
     if (rows == 0) return Fail(interp, kEmptyMatrix);
+    if (ReadColumnOfNumbers(rowObjs, rows, out)) return TCL_OK;
 
     TclSize cols;
     Tcl_Obj **items;

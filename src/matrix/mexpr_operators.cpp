@@ -10,11 +10,6 @@
 
 namespace kelb {
 
-const char *const kMexprOperatorNames[] = {
-    "+", "*", "*.", "*x", "~", "1/", "-", "/",
-    "transpose", "inverse", "determinate", "adjoint", "noop", nullptr,
-};
-
 namespace {
 
 bool SameShape(const Matrix &a, const Matrix &b) {

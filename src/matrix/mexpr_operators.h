@@ -12,7 +12,10 @@ namespace kelb {
 
 // Operator names in table order; the index of a name is its MexprOp.
 // Null-terminated for Tcl_GetIndexFromObj.
-extern const char *const kMexprOperatorNames[];
+inline constexpr const char *kMexprOperatorNames[] = {
+    "+", "*", "*.", "*x", "~", "1/", "-", "/",
+    "transpose", "inverse", "determinate", "adjoint", "noop", nullptr,
+};
 
 enum class MexprOp {
     Add,          // "+"
