@@ -10,7 +10,7 @@
 // Matrix_Init --
 //
 //     Registers mexpr and its aliases vector3 and vector2, which are the
-//     same calculator under other names.
+//     same calculator under other names, then vexpr.
 //
 // Results:
 //     TCL_OK; registration cannot fail.
@@ -20,5 +20,6 @@ int Matrix_Init(Tcl_Interp *interp) {
     CreateObjCommand<MexprObjCmd>(interp, "mexpr");
     CreateObjCommand<MexprObjCmd>(interp, "vector3");
     CreateObjCommand<MexprObjCmd>(interp, "vector2");
+    CreateObjCommand<VexprObjCmd>(interp, "vexpr");
     return TCL_OK;
 }

@@ -15,6 +15,11 @@
 
 namespace kelb {
 
+// Angle constants: the doubles nearest to 180/pi, pi/180 and pi.
+inline constexpr double kRadiansToDegrees = 57.29577951308232;
+inline constexpr double kDegreesToRadians = 0.017453292519943295;
+inline constexpr double kPi = 3.141592653589793;
+
 // dst[i] = -src[i]; dst may be src.
 void MatrixNegate(std::span<double> dst, std::span<const double> src) noexcept;
 

@@ -24,6 +24,9 @@ inline constexpr MatrixError kMissingOpcode = "Missing Opcode";
 inline constexpr MatrixError kInvertNonSquare = "Tried to invert non-square matrix";
 inline constexpr MatrixError kNotSquare = "Argument Must be Square";
 
+// Vector calculator.
+inline constexpr MatrixError kNonvectorOperand = "Nonvector operand";
+
 // Prefix of the message for an operand mexpr cannot read.
 inline constexpr const char *kBadArgumentPrefix = "Bad Argument: ";
 
