@@ -10,7 +10,7 @@
 // Matrix_Init --
 //
 //     Registers mexpr and its aliases vector3 and vector2, which are the
-//     same calculator under other names, then vexpr.
+//     same calculator under other names, then vexpr and matrix.
 //
 // Results:
 //     TCL_OK; registration cannot fail.
@@ -21,5 +21,6 @@ int Matrix_Init(Tcl_Interp *interp) {
     CreateObjCommand<MexprObjCmd>(interp, "vector3");
     CreateObjCommand<MexprObjCmd>(interp, "vector2");
     CreateObjCommand<VexprObjCmd>(interp, "vexpr");
+    CreateObjCommand<MatrixObjCmd>(interp, "matrix");
     return TCL_OK;
 }

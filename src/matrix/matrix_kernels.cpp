@@ -158,4 +158,10 @@ bool MatrixInverse(double *dst, const double *src, int n) {
     return true;
 }
 
+double MatrixEuclideanLength(std::span<const double> elements) noexcept {
+    double sum = 0.0;
+    for (double e : elements) sum = sum + e * e;
+    return std::sqrt(sum);
+}
+
 }  // namespace kelb

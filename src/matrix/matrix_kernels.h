@@ -49,4 +49,8 @@ void MatrixAdjoint(double *dst, const double *src, int n);
 // is exactly zero; a nearly singular matrix is inverted.
 bool MatrixInverse(double *dst, const double *src, int n);
 
+// The Euclidean length of the elements taken as one vector: the square
+// root of the sum of their squares, added in storage order from 0.0.
+double MatrixEuclideanLength(std::span<const double> elements) noexcept;
+
 }  // namespace kelb
