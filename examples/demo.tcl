@@ -30,3 +30,18 @@ show [list mexpr 0 $A transpose]
 show [list mexpr $A 2 /]
 # An inverse times its matrix is the identity.
 show [list mexpr $A $A inverse *.]
+
+section "Vector geometry (vexpr) and point lists (matrix)"
+set a {0 0 0}; set b {4 0 0}; set c {0 3 0}
+show [list vexpr $b $c distance]
+show [list vexpr $a $b half]
+show [list vexpr $b $a - $c $a - *x normalize]
+show [list vexpr $b $c *.]
+show {vexpr {90 0 0} [list [vexpr deg2rad] 0 0] *}
+# A square turned a quarter turn about its centre, then mapped to canvas
+# coordinates (x to the right, y down, 50 pixels per unit).
+set square {{0 0 0} {2 0 0} {2 2 0} {0 2 0}}
+show [list matrix transform $square {0 0 90} {1 1 0}]
+show [list matrix canscale $square {100 200} {50 -50}]
+show [list matrix range {{1 2 3} {4 5 6} {7 8 9}} {1 0 2 1}]
+show [list matrix cramer {{2 1} {1 3}} {3 5}]
