@@ -31,14 +31,15 @@ function(kelb_install_dir out)
   execute_process(COMMAND ${TCL_TCLSH}
     INPUT_FILE ${CMAKE_SOURCE_DIR}/cmake/pkgpath.tcl
     OUTPUT_VARIABLE pkgpath OUTPUT_STRIP_TRAILING_WHITESPACE)
-  set(base ${CMAKE_INSTALL_PREFIX}/lib/tcltk)
+  # Relative to the install prefix where Tcl's path allows, so that
+  # "cmake --install build --prefix ..." still works.
+  set(base lib/tcltk)
   foreach(dir ${pkgpath})
     string(FIND "${dir}" "${CMAKE_INSTALL_PREFIX}/" at)
     if(at EQUAL 0)
-      set(base ${dir})
+      file(RELATIVE_PATH base ${CMAKE_INSTALL_PREFIX} ${dir})
       break()
     endif()
   endforeach()
-  set(${out} ${base}/kelb${PROJECT_VERSION} CACHE PATH "Where the package is installed")
   set(${out} ${base}/kelb${PROJECT_VERSION} PARENT_SCOPE)
 endfunction()
