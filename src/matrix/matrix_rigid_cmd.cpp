@@ -18,13 +18,11 @@ namespace {
 
 bool Is3Vector(const Matrix &m) { return m.rows() == 3 && m.cols() == 1; }
 
-// Reads objv[first], objv[first + 1], ... into the given matrices, in
-// order, stopping at the first that fails.
+// Reads objv[0], objv[1], ... into the given matrices in order. The &&
+// stops at the first that fails, whose message is the result.
 template <typename... Matrices>
 int ReadMatrices(Tcl_Interp *interp, Tcl_Obj *const *objv, Matrices &...matrices) {
-    int code = TCL_OK;
-    ((code = code == TCL_OK ? MatrixFromObj(interp, *objv++, matrices) : code), ...);
-    return code;
+    return ((MatrixFromObj(interp, *objv++, matrices) == TCL_OK) && ...) ? TCL_OK : TCL_ERROR;
 }
 
 int SetResult(Tcl_Interp *interp, const Matrix &result) {
