@@ -35,7 +35,9 @@ public:
     // entries are in use.
     Matrix *Push() noexcept {
         if (stackTop_ + 1 >= kCapacity) return nullptr;
-        return new (&storage_[++stackTop_]) Matrix();
+        // Default-initialised, not value-initialised: "Matrix()" would
+        // zero the inline elements, which are written before use anyway.
+        return new (&storage_[++stackTop_]) Matrix;
     }
 
     // Releases the top entry and lowers the stack by one.
