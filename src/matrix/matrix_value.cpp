@@ -32,14 +32,9 @@ Matrix &Matrix::operator=(Matrix &&other) noexcept {
     return *this;
 }
 
-void Matrix::Reshape(int rows, int cols) {
-    std::size_t needed = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
-    if (needed > capacity_) {
-        heap_.reset(AllocateElements(needed));
-        capacity_ = needed;
-    }
-    rows_ = rows;
-    cols_ = cols;
+void Matrix::Grow(std::size_t count) {
+    heap_.reset(AllocateElements(count));
+    capacity_ = count;
 }
 
 void Matrix::SetScalar(double value) {

@@ -42,8 +42,14 @@ public:
 
     // Gives the matrix a new shape. The elements' values are unspecified
     // afterwards; storage is reused when it is large enough. Throws
-    // std::bad_alloc when the elements cannot be allocated.
-    void Reshape(int rows, int cols);
+    // std::bad_alloc when the elements cannot be allocated. Inline, as
+    // every operand read and most results reshape a small matrix.
+    void Reshape(int rows, int cols) {
+        std::size_t needed = static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols);
+        if (needed > capacity_) Grow(needed);
+        rows_ = rows;
+        cols_ = cols;
+    }
 
     // Makes the matrix a 1 x 1 scalar holding value.
     void SetScalar(double value);
@@ -56,6 +62,9 @@ public:
     void Swap(Matrix &other) noexcept;
 
 private:
+    // Replaces the storage by heap storage of count elements.
+    void Grow(std::size_t count);
+
     std::size_t Index(int row, int col) const noexcept {
         return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_) +
                static_cast<std::size_t>(col);
