@@ -105,7 +105,7 @@ int ReadRow(Tcl_Interp *interp, Tcl_Obj *const *items, TclSize count, double *el
 
 // Reads a list whose rows all hold numbers already, the usual form of a
 // vector once it has been used, as a column without splitting each row.
-// Returns false, with out in an unspecified state, for any other list.
+// Returns false for any other list; out then holds no meaningful values.
 bool ReadColumnOfNumbers(Tcl_Obj *const *rowObjs, TclSize rows, Matrix &out) {
     if (!HoldsNumber(rowObjs[0])) return false;
     out.Reshape(static_cast<int>(rows), 1);
