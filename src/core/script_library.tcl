@@ -20,31 +20,36 @@
 #
 #     Inside this namespace, "lset" and "lreverse" name the procedures
 #     below, not Tcl's built-ins: the procedures here never use either.
+#
+#     "$var[set var {}]" passes a list on while emptying its variable, so
+#     that the list is unshared and Tcl shortens it in place rather than
+#     copying it: popping and dequeuing stay cheap however long the list.
+#     It is used only where nothing can fail any more.
 
 namespace eval ::kelb {
 
 # string.to.args --
 #
 #     Parses an option-style word list into a flat key/value list, in the
-#     form "array get" returns. Words before the first option are kept
-#     under the key phyrst when it is not empty, and dropped otherwise. A
-#     key given twice keeps its last value.
+#     form "array get" returns (keys in the order they first appear).
+#     Words before the first option are kept under the key phyrst when it
+#     is not empty, and dropped otherwise. A key given twice keeps its last
+#     value.
 proc string.to.args {str {phyrst {}}} {
-    array set parsed {}
+    set parsed {}
     set key $phyrst
     set value {}
     foreach word $str {
         if {[string index $word 0] eq "-"} {
-            set parsed($key) $value
+            dict set parsed $key $value
             set key [string range $word 1 end]
             set value {}
         } else {
             lappend value $word
         }
     }
-    set parsed($key) $value
-    unset -nocomplain parsed()
-    return [array get parsed]
+    dict set parsed $key $value
+    return [dict remove $parsed {}]
 }
 
 # ladd --
@@ -125,8 +130,10 @@ proc lfifo {stackvar linevar {len 1}} {
     }
     set length [llength $stack]
     if {$length > 0} {
-        set line [lrange $stack 0 [expr {$len - 1}]]
-        set stack [lrange $stack $len end]
+        # A len that is no index fails here, before anything changes.
+        set last [expr {$len - 1}]
+        set line [lrange $stack 0 $last]
+        set stack [lrange $stack[set stack {}] [expr {$last + 1}] end]
     }
     return $length
 }
@@ -141,7 +148,7 @@ proc lpop {stackvar {storevar {}}} {
     upvar 1 $stackvar stack
     if {![info exists stack]} return
     set element [lindex $stack end]
-    set stack [lreplace $stack end end]
+    set stack [lrange $stack[set stack {}] 0 end-1]
     if {$storevar eq ""} {
         return $element
     }
@@ -188,11 +195,16 @@ proc get {var} {
 #
 #     Services pending events, then keeps the event loop running for msec
 #     milliseconds, until a timer sets the global variable pause to 1.
+#     Only this call's own timer ends the wait: a wait nested in an event
+#     handler sets pause too, and must not cut the outer one short.
 proc wait {msec} {
     global pause
     update
-    after $msec {set pause 1}
+    set timer [after $msec {set pause 1}]
     vwait pause
+    while {![catch {after info $timer}]} {
+        vwait pause
+    }
     return
 }
 
