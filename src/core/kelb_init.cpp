@@ -29,6 +29,7 @@ struct Module {
 // one line here.
 const Module kModules[] = {
     {"MATRIX", Matrix_Init, InSafeInterp::Init},
+    {"DEVICE", Device_Init, InSafeInterp::MarkAbsent},
 };
 
 void RecordStatus(Tcl_Interp *interp, const char *statusName, bool up) {
