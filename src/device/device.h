@@ -30,7 +30,8 @@ struct DeviceDriver {
     const char *typeName;
 
     // Opens the port as a new channel, not yet registered in any
-    // interpreter ("device open" registers it). interp may be null when
+    // interpreter ("device open" registers it), under a name no other
+    // channel of the thread has (Tcl requires it). interp may be null when
     // native code opens a port. On failure returns nullptr and stores a
     // POSIX error number in *errorCode, leaving the interpreter result
     // alone.
