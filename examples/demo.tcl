@@ -31,6 +31,24 @@ show [list mexpr $A 2 /]
 # An inverse times its matrix is the identity.
 show [list mexpr $A $A inverse *.]
 
+section "Script library"
+show {string.to.args {notes.txt -mode fast -retries 3 -verbose} file}
+show {set queue {}; foreach job {build test ship} {lpush queue $job}; set queue}
+show {lfifo queue next 2}
+show {set next}
+show {lpop queue}
+show {list [ladd seen alpha] [ladd seen alpha] [ladd seen beta]}
+show {ldelete {a b a c} a c}
+show {kelb::lset {1 2} {x y}; list $x $y}
+show {list [get x] [get undefined]}
+show {set t [clock milliseconds]; wait 50; expr {[clock milliseconds] - $t >= 50}}
+puts "Tcl's own lset is kept: [set l {a b c}; lset l 1 B]"
+
+section "Device ports"
+# The package ships no driver, so no ports are registered.
+show {device names}
+show {catch {device open com1} message; set message}
+
 section "Vector geometry (vexpr) and point lists (matrix)"
 set a {0 0 0}; set b {4 0 0}; set c {0 3 0}
 show [list vexpr $b $c distance]

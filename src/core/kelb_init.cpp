@@ -2,10 +2,11 @@
 //
 //     The load entry points Kelb_Init and Kelb_SafeInit. They bring up the
 //     modules one after another, record in the global array "kelb" which
-//     of them came up, and, in an ordinary interpreter, announce the
-//     package.
+//     of them came up, and, in an ordinary interpreter, evaluate the
+//     script library and announce the package.
 
 #include "core/kelb.h"
+#include "core/script_library.h"
 
 #define KELB_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -28,6 +29,7 @@ struct Module {
 // one line here.
 const Module kModules[] = {
     {"MATRIX", Matrix_Init, InSafeInterp::Init},
+    {"DEVICE", Device_Init, InSafeInterp::MarkAbsent},
 };
 
 void RecordStatus(Tcl_Interp *interp, const char *statusName, bool up) {
@@ -44,13 +46,15 @@ void InitModule(Tcl_Interp *interp, const Module &module) {
 // Kelb_Init --
 //
 //     Entry point for an ordinary interpreter. A module that fails is only
-//     marked "0"; loading goes on and the package is still provided.
+//     marked "0", and a failing script library is passed over; loading goes
+//     on and the package is still provided.
 //
 // Results:
 //     TCL_OK, unless the interpreter offers no Tcl 8.6 stubs table.
 KELB_EXPORT int Kelb_Init(Tcl_Interp *interp) {
     if (Tcl_InitStubs(interp, TCL_VERSION, 0) == nullptr) return TCL_ERROR;
     for (const Module &module : kModules) InitModule(interp, module);
+    kelb::ScriptLibraryEval(interp);
     Tcl_PkgProvide(interp, "Kelb", KELB_VERSION);
     return TCL_OK;
 }

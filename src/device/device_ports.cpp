@@ -1,0 +1,88 @@
+// device_ports.cpp --
+//
+//     The native interface of the device module: registering ports and
+//     instances in the process-wide lists, and opening and resetting ports
+//     through their drivers.
+
+#include <cerrno>
+
+#include "device/device.h"
+
+namespace kelb {
+
+DevicePortStatus DeviceRegisterPort(std::string_view name, std::string_view description,
+                                    const DeviceDriver *driver, void *driverData) {
+    return DeviceRegistryGet().AddPort(name, description, driver, driverData);
+}
+
+bool DeviceUnregisterPort(std::string_view name) {
+    return DeviceRegistryGet().RemovePort(name);
+}
+
+DeviceInstance *DeviceAddInstance(Tcl_Channel channel, const DeviceDriver *driver) {
+    return DeviceRegistryGet().AddInstance(channel, driver);
+}
+
+void DeviceRemoveInstance(DeviceInstance *instance) {
+    DeviceRegistryGet().RemoveInstance(instance);
+}
+
+const DevicePort *DeviceFindPort(std::string_view name) {
+    return DeviceRegistryGet().FindPort(name);
+}
+
+namespace {
+
+void AppendUnknownPort(Tcl_Interp *interp, const char *name) {
+    if (interp != nullptr) Tcl_AppendResult(interp, "unknown port \"", name, "\": ", nullptr);
+}
+
+}  // namespace
+
+// DeviceOpenPort --
+//
+//     Asks the port's driver for a new channel.
+//
+// Results:
+//     The channel, or nullptr with the reason appended to interp's result.
+//
+// Side effects:
+//     On a failed open, errno and (with interp) the error code are set from
+//     the driver's error number.
+Tcl_Channel DeviceOpenPort(Tcl_Interp *interp, const char *name) {
+    const DevicePort *port = DeviceFindPort(name);
+    if (port == nullptr) {
+        AppendUnknownPort(interp, name);
+        return nullptr;
+    }
+    int errorCode = 0;
+    Tcl_Channel channel = port->driver->openProc(interp, port->driverData, &errorCode);
+    if (channel != nullptr) return channel;
+    // A driver that fails without a reason would otherwise produce the
+    // text of error number 0, which reads as success.
+    Tcl_SetErrno(errorCode != 0 ? errorCode : EIO);
+    if (interp != nullptr) {
+        Tcl_AppendResult(interp, "Couldn't open \"", name, "\": ", Tcl_PosixError(interp), nullptr);
+    }
+    return nullptr;
+}
+
+// DeviceResetPort --
+//
+//     Resets a port through its driver; a driver without a reset
+//     procedure makes this a no-op.
+//
+// Results:
+//     TCL_OK, or TCL_ERROR with the message appended to interp's result
+//     when there is no such port.
+int DeviceResetPort(Tcl_Interp *interp, const char *name) {
+    const DevicePort *port = DeviceFindPort(name);
+    if (port == nullptr) {
+        AppendUnknownPort(interp, name);
+        return TCL_ERROR;
+    }
+    if (port->driver->resetProc != nullptr) (void)port->driver->resetProc(port->driverData);
+    return TCL_OK;
+}
+
+}  // namespace kelb

@@ -1,0 +1,92 @@
+// device_source.cpp --
+//
+//     The event source of the device module. Setup keeps the notifier from
+//     sleeping while an instance has input ready (and from sleeping long
+//     while one is watched for input); check queues one event per ready,
+//     watched instance that has none outstanding; the event's handler
+//     notifies the instance's channel, whose handlers then run from the
+//     event loop.
+
+#include "device/device_source.h"
+
+#include <new>
+
+#include "device/device.h"
+
+namespace kelb {
+
+namespace {
+
+// A queued notification. It names its instance by address and serial and
+// owns nothing, so Tcl may free it unserviced (at exit) and a record freed
+// meanwhile is never touched: the handler only uses an instance it finds
+// in the list.
+struct DeviceEvent {
+    Tcl_Event header;          // must come first: Tcl sees only this
+    DeviceInstance *instance;  // the instance it was queued for
+    std::uint64_t serial;      // that instance's serial
+};
+
+bool DeviceReady(DeviceInstance &instance) {
+    return instance.driver->readyProc(&instance) != 0;
+}
+
+// DeviceEventProc --
+//
+//     Services a queued notification: if its instance is still listed,
+//     clears the pending flag and notifies the channel with the
+//     instance's whole mask.
+//
+// Results:
+//     0 (stay queued) when file events are not being serviced, else 1; an
+//     event whose instance has left the list is consumed silently.
+//
+// Side effects:
+//     Runs the channel's handlers, which may close the channel and so
+//     remove and free the instance.
+int DeviceEventProc(Tcl_Event *evPtr, int flags) {
+    if ((flags & TCL_FILE_EVENTS) == 0) return 0;
+    const auto *event = reinterpret_cast<DeviceEvent *>(evPtr);
+    DeviceInstance *instance = DeviceRegistryGet().FindInstance(event->instance, event->serial);
+    if (instance == nullptr) return 1;
+    instance->pending = false;
+    // The instance is not touched once the handlers have run. Tcl keeps
+    // the channel itself alive during the call.
+    Tcl_NotifyChannel(instance->channel, instance->mask);
+    return 1;
+}
+
+void QueueDeviceEvent(DeviceInstance &instance) {
+    // Tcl frees serviced events with Tcl_Free, so they come from Tcl_Alloc.
+    auto *event = new (Tcl_Alloc(sizeof(DeviceEvent)))
+        DeviceEvent{{DeviceEventProc, nullptr}, &instance, instance.serial};
+    Tcl_QueueEvent(&event->header, TCL_QUEUE_TAIL);
+}
+
+}  // namespace
+
+// DeviceSetupProc --
+//
+//     With file events wanted: no wait at all when an instance is ready,
+//     a short one when an instance is watched for input, else no limit.
+void DeviceSetupProc(ClientData, int flags) {
+    if ((flags & TCL_FILE_EVENTS) == 0) return;
+    Tcl_Time blockTime = {0, 0};
+    switch (DeviceRegistryGet().WakeNeeded(DeviceReady)) {
+    case DeviceWake::Sleep: return;
+    case DeviceWake::Poll: blockTime.usec = kDevicePollMillis * 1000; break;
+    case DeviceWake::Now: break;
+    }
+    Tcl_SetMaxBlockTime(&blockTime);
+}
+
+// DeviceCheckProc --
+//
+//     With file events wanted, queues a notification for every instance
+//     that is watched for input, ready, and has none outstanding.
+void DeviceCheckProc(ClientData, int flags) {
+    if ((flags & TCL_FILE_EVENTS) == 0) return;
+    DeviceRegistryGet().QueueReady(DeviceReady, QueueDeviceEvent);
+}
+
+}  // namespace kelb
