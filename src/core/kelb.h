@@ -9,3 +9,4 @@
 #include <tcl.h>
 
 int Matrix_Init(Tcl_Interp *interp);
+int Tree_Init(Tcl_Interp *interp);

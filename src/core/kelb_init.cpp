@@ -28,6 +28,7 @@ struct Module {
 // one line here.
 const Module kModules[] = {
     {"MATRIX", Matrix_Init, InSafeInterp::Init},
+    {"QEN", Tree_Init, InSafeInterp::Omit},
 };
 
 void RecordStatus(Tcl_Interp *interp, const char *statusName, bool up) {

@@ -15,7 +15,7 @@ Node *Node::Create(std::string_view name) {
     void *memory = ::operator new(sizeof(Node) + name.size() + 1);
     Node *node = new (memory) Node;
     char *text = reinterpret_cast<char *>(node + 1);
-    std::memcpy(text, name.data(), name.size());
+    if (!name.empty()) std::memcpy(text, name.data(), name.size());
     text[name.size()] = '\0';
     node->nameLength = static_cast<std::uint8_t>(name.size());
     return node;

@@ -187,12 +187,12 @@ TreePlace TreeUnlink(TreeStore &store, Node *node) noexcept {
     }
     if (node->next != nullptr) node->next->prev = node->prev;
     node->next = node->prev = nullptr;
-    node->parent = nullptr;
+    // `parent` stays: a detached subtree still knows where it was, so its
+    // nodes can name their former addresses while they are being freed.
     return place;
 }
 
 void TreeRelink(TreeStore &store, Node *node, const TreePlace &place) noexcept {
-    node->parent = place.parent;
     Node *&head = place.parent->ChildList(place.type);
     Node *after = place.prev != nullptr ? place.prev->next : head;
     node->prev = place.prev;

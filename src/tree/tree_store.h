@@ -95,7 +95,8 @@ Node *TreeNewChild(TreeStore &store, Node *parent, ChildType type, std::string_v
 std::string TreeNodeAddress(const Node *node);
 
 // Takes a node (not the root) out of its parent's list and out of the
-// name index, leaving it detached with its subtree.
+// name index, leaving it detached with its subtree. The node keeps its
+// `parent`, so addresses within the subtree still read as before.
 TreePlace TreeUnlink(TreeStore &store, Node *node) noexcept;
 
 // Puts a node taken out by TreeUnlink back where it was.

@@ -73,10 +73,9 @@ CopyCheck CheckCopy(TreeStore &store, const Node *source, const Node *landing, s
     }
 }
 
-// Whether `node` is `top` or lies below it (top being detached, its
-// subtree is exactly what leads up to it).
+// Whether `node` is `top` or lies below it.
 bool IsWithin(const Node *node, const Node *top) noexcept {
-    while (node->parent != nullptr) node = node->parent;
+    while (node != nullptr && node != top) node = node->parent;
     return node == top;
 }
 
