@@ -25,9 +25,12 @@ public:
     // The node matching key, or nullptr. `hash` is Traits::HashKey(key).
     Node *Find(std::uint32_t hash, const Key &key) const noexcept {
         if (count_ == 0) return nullptr;
+        const std::uintptr_t tag = Tag(hash);
         for (std::size_t i = Slot(hash);; i = (i + 1) & mask_) {
-            Node *node = slots_[i];
-            if (node == nullptr) return nullptr;
+            const std::uintptr_t slot = slots_[i];
+            if (slot == 0) return nullptr;
+            if ((slot & kTagMask) != tag) continue;
+            Node *node = NodeOf(slot);
             if (Traits::HashOf(node) == hash && Traits::Matches(node, key)) return node;
         }
     }
@@ -67,41 +70,50 @@ public:
     std::size_t capacity() const noexcept { return slots_.size(); }
 
 private:
+    // A slot holds a node pointer (aligned to kNodeAlignment) whose low
+    // bits carry the top bits of its hash, so that most probes that miss
+    // are told apart without reading the node.
+    static constexpr std::uintptr_t kTagMask = kNodeAlignment - 1;
+    static std::uintptr_t Tag(std::uint32_t hash) noexcept { return (hash >> 28) & kTagMask; }
+    static Node *NodeOf(std::uintptr_t slot) noexcept {
+        return reinterpret_cast<Node *>(slot & ~kTagMask);
+    }
     std::size_t Slot(std::uint32_t hash) const noexcept { return hash & mask_; }
 
     bool EraseNoShrink(const Node *node) noexcept {
         if (count_ == 0) return false;
         std::size_t i = Slot(Traits::HashOf(node));
-        while (slots_[i] != node) {
-            if (slots_[i] == nullptr) return false;
+        while (NodeOf(slots_[i]) != node) {
+            if (slots_[i] == 0) return false;
             i = (i + 1) & mask_;
         }
         // Backward shift: pull later members of the probe run into the gap
         // whenever the gap lies on their way from their home slot.
-        for (std::size_t j = (i + 1) & mask_; slots_[j] != nullptr; j = (j + 1) & mask_) {
-            const std::size_t home = Slot(Traits::HashOf(slots_[j]));
+        for (std::size_t j = (i + 1) & mask_; slots_[j] != 0; j = (j + 1) & mask_) {
+            const std::size_t home = Slot(Traits::HashOf(NodeOf(slots_[j])));
             if (((j - home) & mask_) >= ((j - i) & mask_)) {
                 slots_[i] = slots_[j];
                 i = j;
             }
         }
-        slots_[i] = nullptr;
+        slots_[i] = 0;
         --count_;
         return true;
     }
 
     void Place(Node *node) noexcept {
-        std::size_t i = Slot(Traits::HashOf(node));
-        while (slots_[i] != nullptr) i = (i + 1) & mask_;
-        slots_[i] = node;
+        const std::uint32_t hash = Traits::HashOf(node);
+        std::size_t i = Slot(hash);
+        while (slots_[i] != 0) i = (i + 1) & mask_;
+        slots_[i] = reinterpret_cast<std::uintptr_t>(node) | Tag(hash);
     }
 
     void Resize(std::size_t capacity) {
-        std::vector<Node *> old(capacity, nullptr);
+        std::vector<std::uintptr_t> old(capacity, 0);
         old.swap(slots_);
         mask_ = capacity - 1;
-        for (Node *node : old) {
-            if (node != nullptr) Place(node);
+        for (std::uintptr_t slot : old) {
+            if (slot != 0) Place(NodeOf(slot));
         }
     }
 
@@ -114,7 +126,7 @@ private:
         }
     }
 
-    std::vector<Node *> slots_;
+    std::vector<std::uintptr_t> slots_;
     std::size_t mask_ = 0;
     std::size_t count_ = 0;
 };

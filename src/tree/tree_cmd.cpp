@@ -7,6 +7,7 @@
 
 #include "tree/tree_commands.h"
 
+#include <climits>
 #include <string>
 
 #include "core/tcl_support.h"
@@ -81,13 +82,14 @@ int ChildrenCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     if (word == "/") type = ChildType::I;
     Node *node = TreeLookup(TreeModuleStore(), word, false);
     if (node == nullptr) return TreeReportError(interp);
-    Tcl_Obj *result = Tcl_NewObj();
+    // One walk over the list (its nodes may lie anywhere in memory).
+    std::string names;
     for (const Node *child = node->ChildList(type); child != nullptr; child = child->next) {
-        Tcl_AppendToObj(result, child->name().data(), child->nameLength);
-        Tcl_AppendToObj(result, " ", 1);
+        names.append(child->name());
+        names.push_back(' ');
     }
-    Tcl_SetObjResult(interp, result);
-    return TCL_OK;
+    if (names.size() > static_cast<std::size_t>(INT_MAX)) return Fail(interp, "not enough memory");
+    return SetString(interp, names);
 }
 
 // Syntax: tree exists address

@@ -17,6 +17,10 @@ namespace kelb {
 // Names of one address step hold at most this many characters.
 inline constexpr std::size_t kTreeMaxName = 31;
 
+// Node records are allocated at this alignment; the indexes use the low
+// bits of node pointers.
+inline constexpr std::size_t kNodeAlignment = 16;
+
 enum class NodeKind : std::uint8_t {
     Plain = 0,  // no value
     Value = 1,  // `value` holds the node's value
@@ -63,6 +67,42 @@ struct Node {
     static Node *Create(std::string_view name);
     // Frees a node made by Create.
     static void Destroy(Node *node) noexcept;
+};
+
+// Node records of one store. Records of a size are carved in order from
+// large blocks and reused newest first, so that nodes made one after the
+// other lie side by side in memory whatever the heap went through before:
+// walking a long list of siblings then reads memory in order. Blocks are
+// kept until the pool goes. Sanitizer builds allocate every node on its
+// own, so that the sanitizer watches each one.
+class NodePool {
+public:
+    NodePool() noexcept = default;
+    NodePool(const NodePool &) = delete;
+    NodePool &operator=(const NodePool &) = delete;
+    ~NodePool();
+
+    // A detached plain node with a copy of the name. Throws std::bad_alloc.
+    Node *Allocate(std::string_view name);
+    void Release(Node *node) noexcept;
+
+private:
+    static constexpr std::size_t kGranule = kNodeAlignment;
+    static constexpr std::size_t kClasses = (sizeof(Node) + kTreeMaxName + 1) / kGranule + 1;
+    struct FreeRecord {
+        FreeRecord *next;
+    };
+    static std::size_t ClassOf(std::size_t nameLength) noexcept {
+        return (sizeof(Node) + nameLength + 1 + kGranule - 1) / kGranule;
+    }
+    void *Carve(std::size_t size);
+
+    FreeRecord *free_[kClasses] = {};
+    char *cursor_ = nullptr;  // unused rest of the newest block
+    char *limit_ = nullptr;
+    void **blocks_ = nullptr; // every block, for the destructor
+    std::size_t blockCount_ = 0;
+    std::size_t blockCapacity_ = 0;
 };
 
 // The hash under which a node with this parent, type and name is indexed.

@@ -60,14 +60,23 @@ void AddTraceLast(VarHolder *holder, Tcl_VarTraceProc *proc, int flags) {
     ++holder->pins;
 }
 
-// A new variable in the interpreter's private table under a key made
-// beforehand (the one thing here that can throw); we hold a count.
-Var *MakeVar(InterpState *state, const std::string &key) noexcept {
-    ++state->lastKey;
-    int isNew = 0;
-    Var *var = TclVarHashCreateVar(&state->table, key.c_str(), &isNew);
-    VarHashRefCount(var)++;
-    return var;
+// A new variable record of ours. It is a VarInHash, since only those are
+// counted by Tcl, but it sits in no hash table: Tcl reaches the entry only
+// for the namespace (through tablePtr, an empty table of ours) and for
+// the name shown by "namespace which" (our shared empty key), and deletes
+// entries only of records it counts as unused, which ours never are while
+// they live: they carry a count for the entry and one of ours.
+Var *MakeVar(InterpState *state) noexcept {
+    auto *record = static_cast<VarInHash *>(ckalloc(sizeof(VarInHash)));
+    record->var.flags = VAR_IN_HASHTABLE;
+    record->var.value.objPtr = nullptr;
+    record->refCount = 2;
+    record->entry.nextPtr = nullptr;
+    record->entry.tablePtr = &state->table.table;
+    record->entry.hash = nullptr;
+    record->entry.clientData = record;
+    record->entry.key.objPtr = state->recordName;
+    return &record->var;
 }
 
 // Unsets a variable of ours in its interpreter until it stays unset,
@@ -86,8 +95,10 @@ void RetireVar(Tcl_Interp *interp, Var *var, Tcl_Obj *name) noexcept {
         TclPtrUnsetVar(interp, reinterpret_cast<Tcl_Var>(var), nullptr, name, nullptr, TCL_GLOBAL_ONLY);
     }
     if (!TclIsVarUndefined(var) || TclIsVarTraced(var)) return;
-    if (!TclIsVarDeadHash(var)) Tcl_DeleteHashEntry(&reinterpret_cast<VarInHash *>(var)->entry);
-    VarHashRefCount(var)--;
+    // As Tcl does when it deletes the entry of a variable still in use:
+    // the record is dead, and freed when the last count goes.
+    var->flags |= VAR_DEAD_HASH;
+    VarHashRefCount(var) -= 2;
     TclCleanupVar(var, nullptr);
 }
 
@@ -230,13 +241,11 @@ Record *TreeValueRecord(InterpState *state, TreeValue *value) {
     for (Record *r : value->records) {
         if (r->owner == state) return r;
     }
-    value->records.reserve(value->records.size() + 1);
-    auto made = std::make_unique<Record>();
-    const std::string key = std::to_string(state->lastKey + 1);
-    Record *record = made.release();
+    value->records.ReserveOne();
+    auto *record = new Record;
     record->owner = state;
     record->value = value;
-    record->var = MakeVar(state, key);
+    record->var = MakeVar(state);
     record->nextInInterp = state->records;
     if (state->records != nullptr) state->records->prevInInterp = record;
     state->records = record;
@@ -253,6 +262,15 @@ Record *TreeValueRecord(InterpState *state, TreeValue *value) {
     return record;
 }
 
+Var *TreeValueVar(InterpState *state, TreeValue *value) {
+    if (value->hintState != state) {
+        Record *record = TreeValueRecord(state, value);
+        value->hintState = state;
+        value->hintVar = record->var;
+    }
+    return value->hintVar;
+}
+
 void TreeEnsureTraced(TreeValue *value) {
     if (value->records.size() < 2) return;
     for (Record *r : value->records) {
@@ -265,8 +283,8 @@ void TreeEnsureTraced(TreeValue *value) {
 void TreeRetireRecord(Record *record) noexcept {
     TreeValue *value = record->value;
     if (value != nullptr) {
-        auto &records = value->records;
-        records.erase(std::remove(records.begin(), records.end(), record), records.end());
+        value->records.Remove(record);
+        if (value->hintVar == record->var) value->hintState = nullptr;
         record->value = nullptr;
     }
     InterpState *owner = record->owner;
@@ -290,11 +308,10 @@ Forwarder *TreeForwarder(InterpState *state, const std::string &address) {
     if (found != state->forwarders.end()) return found->second;
     auto made = std::make_unique<Forwarder>();
     made->address = address;
-    const std::string key = std::to_string(state->lastKey + 1);
     state->forwarders.emplace(address, made.get());
     Forwarder *forwarder = made.release();
     forwarder->owner = state;
-    forwarder->var = MakeVar(state, key);
+    forwarder->var = MakeVar(state);
     AddTraceLast(forwarder, ForwarderTraceProc, kForwarderTraceFlags);
     return forwarder;
 }
@@ -321,6 +338,8 @@ InterpState *TreeAttachInterp(Tcl_Interp *interp) {
     auto *state = new InterpState;
     state->interp = interp;
     TclInitVarHashTable(&state->table, reinterpret_cast<Namespace *>(Tcl_GetGlobalNamespace(interp)));
+    state->recordName = Tcl_NewObj();
+    Tcl_IncrRefCount(state->recordName);
     module.interps.push_back(state);
     Tcl_SetAssocData(interp, kAssocKey, InterpDeleted, state);
     return state;
@@ -349,6 +368,7 @@ void InterpDeleted(ClientData clientData, Tcl_Interp *) noexcept {
     }
     for (auto &[address, forwarder] : state->forwarders) RetireForwarder(forwarder);
     Tcl_DeleteHashTable(&state->table.table);
+    Tcl_DecrRefCount(state->recordName);
     delete state;
 }
 

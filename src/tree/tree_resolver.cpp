@@ -56,7 +56,7 @@ Var *ResolveAddress(Tcl_Interp *interp, std::string_view address, std::string &m
         message = module->store.error.Text();
         return nullptr;
     }
-    return TreeValueRecord(state, node->value)->var;
+    return TreeValueVar(state, node->value);
 }
 
 // Syntax: Tcl_ResolveVarProc.

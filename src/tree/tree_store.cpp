@@ -109,13 +109,13 @@ void SpliceChildren(Node *node) noexcept {
 
 }  // namespace
 
-TreeStore::TreeStore() : treeRoot(Node::Create({})) {}
+TreeStore::TreeStore() : treeRoot(pool.Allocate({})) {}
 
 TreeStore::~TreeStore() {
     for (ChildType type : {ChildType::I, ChildType::J}) {
         while (Node *child = treeRoot->ChildList(type)) TreeRemove(*this, child);
     }
-    Node::Destroy(treeRoot);
+    pool.Release(treeRoot);
 }
 
 Node *TreeLookup(TreeStore &store, std::string_view address, bool create) {
@@ -140,7 +140,7 @@ Node *TreeFollow(TreeStore &store, Node *node) noexcept {
 }
 
 Node *TreeNewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name) {
-    Node *node = Node::Create(name);
+    Node *node = store.pool.Allocate(name);
     node->parent = parent;
     node->parentType = type;
     node->hash = TreeNameHash(parent, type, node->name());
@@ -154,7 +154,7 @@ Node *TreeNewChild(TreeStore &store, Node *parent, ChildType type, std::string_v
             throw;
         }
     } catch (...) {
-        Node::Destroy(node);
+        store.pool.Release(node);
         throw;
     }
     Node *&head = parent->ChildList(type);
@@ -227,7 +227,7 @@ void TreeFreeSubtree(TreeStore &store, Node *top) noexcept {
         if (node->kind == NodeKind::Value && store.valueOps != nullptr) {
             store.valueOps->FreeValue(*node);
         }
-        Node::Destroy(node);
+        store.pool.Release(node);
         node = next;
     }
 }

@@ -53,6 +53,7 @@ struct TreeStore {
     TreeStore(const TreeStore &) = delete;
     TreeStore &operator=(const TreeStore &) = delete;
 
+    NodePool pool;                      // where nodes are allocated
     Node *treeRoot;                     // made with the store, never freed before it
     std::size_t liveNodes = 0;          // nodes made and not removed, root excluded
     NameIndex names;                    // children by (parent, type, name)

@@ -23,7 +23,7 @@ constexpr int kMaxPushRounds = 4;
 // Records pinned for the length of an operation that runs scripts.
 class RecordSnapshot {
 public:
-    explicit RecordSnapshot(const std::vector<Record *> &records) : records_(records) {
+    explicit RecordSnapshot(const RecordList &records) : records_(records) {
         for (Record *r : records_) ++r->pins;
     }
     ~RecordSnapshot() {
@@ -31,10 +31,10 @@ public:
     }
     RecordSnapshot(const RecordSnapshot &) = delete;
     RecordSnapshot &operator=(const RecordSnapshot &) = delete;
-    const std::vector<Record *> &records() const noexcept { return records_; }
+    const RecordList &records() const noexcept { return records_; }
 
 private:
-    std::vector<Record *> records_;
+    RecordList records_;
 };
 
 // Pins a value and marks it as being pushed (our own traces then let the

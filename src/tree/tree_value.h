@@ -24,9 +24,9 @@
 #include <tcl.h>
 #include <tclInt.h>
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 #include "tree/tree_store.h"
 
@@ -55,13 +55,64 @@ struct Forwarder : VarHolder {
     std::string address;
 };
 
-// Per interpreter: its private variable table and what lives in it.
+// Per interpreter: what its records need and the list of them.
 struct InterpState {
     Tcl_Interp *interp = nullptr;
-    TclVarHashTable table;     // keys are serial numbers, never names
-    unsigned long long lastKey = 0;
-    Record *records = nullptr; // list of this interpreter's records
+    // The table our records claim to be in: it holds no entry, but Tcl
+    // finds a variable's namespace (the global one) through it.
+    TclVarHashTable table;
+    Tcl_Obj *recordName = nullptr;  // the key our records show ("")
+    Record *records = nullptr;      // this interpreter's records
     std::unordered_map<std::string, Forwarder *> forwarders;
+};
+
+// The records of one value: nearly always one or two, kept inline.
+class RecordList {
+public:
+    RecordList() noexcept = default;
+    RecordList(const RecordList &other) { Assign(other); }
+    RecordList &operator=(const RecordList &) = delete;
+    ~RecordList() { delete[] heap_; }
+
+    Record *const *begin() const noexcept { return data(); }
+    Record *const *end() const noexcept { return data() + size_; }
+    std::size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+    Record *back() const noexcept { return data()[size_ - 1]; }
+
+    // Makes room for one more, so that the next push_back cannot fail.
+    void ReserveOne() {
+        if (size_ < capacity_) return;
+        auto *grown = new Record *[capacity_ * 2];
+        std::copy(begin(), end(), grown);
+        delete[] heap_;
+        heap_ = grown;
+        capacity_ *= 2;
+    }
+    void push_back(Record *record) {
+        ReserveOne();
+        data()[size_++] = record;
+    }
+    void Remove(const Record *record) noexcept {
+        Record **d = data();
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < size_; ++i) {
+            if (d[i] != record) d[kept++] = d[i];
+        }
+        size_ = kept;
+    }
+
+private:
+    Record **data() noexcept { return heap_ != nullptr ? heap_ : inline_; }
+    Record *const *data() const noexcept { return heap_ != nullptr ? heap_ : inline_; }
+    void Assign(const RecordList &other) {
+        for (Record *r : other) push_back(r);
+    }
+
+    Record *inline_[2] = {nullptr, nullptr};
+    Record **heap_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 2;
 };
 
 }  // namespace kelb
@@ -69,8 +120,10 @@ struct InterpState {
 struct kelb::TreeValue {
     Node *node = nullptr;         // none once the node is gone
     Tcl_Obj *held = nullptr;      // the value while no record exists
-    std::vector<Record *> records;
+    RecordList records;
     std::string formerAddress;    // the node's address, kept when it is removed
+    InterpState *hintState = nullptr;  // the interpreter that resolved it last
+    Var *hintVar = nullptr;            // and its record's variable
     int pins = 0;                 // operations in progress
     bool released = false;        // the node no longer has this value
     bool assigning = false;       // a push is running: our traces stand still
@@ -95,6 +148,10 @@ TreeValueOps &TreeTclValueOps() noexcept;
 // This interpreter's record for a value node, made if needed (may throw
 // std::bad_alloc).
 Record *TreeValueRecord(InterpState *state, TreeValue *value);
+
+// The variable of that record; the same, with a shortcut for repeated
+// lookups from one interpreter.
+Var *TreeValueVar(InterpState *state, TreeValue *value);
 
 // A forwarder for the address in this interpreter (may throw).
 Forwarder *TreeForwarder(InterpState *state, const std::string &address);
