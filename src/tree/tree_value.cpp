@@ -122,8 +122,9 @@ void TreeUnpinValue(TreeValue *value) noexcept {
 }
 
 Tcl_Obj *TreeValueName(const TreeValue *value) {
-    const std::string address =
-        value->node != nullptr ? TreeNodeAddress(value->node) : value->formerAddress;
+    const std::string address = value->node != nullptr ? TreeNodeAddress(value->node)
+                                : value->formerAddress ? *value->formerAddress
+                                                       : std::string();
     return Tcl_NewStringObj(address.data(), static_cast<int>(address.size()));
 }
 
@@ -211,7 +212,7 @@ public:
     void DetachValue(Node &node) noexcept override {
         TreeValue *value = node.value;
         try {
-            value->formerAddress = TreeNodeAddress(&node);
+            value->formerAddress = std::make_unique<std::string>(TreeNodeAddress(&node));
         } catch (...) {
             // Only names for traces; an empty one will do.
         }

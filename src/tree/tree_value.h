@@ -25,6 +25,8 @@
 #include <tclInt.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -66,28 +68,31 @@ struct InterpState {
     std::unordered_map<std::string, Forwarder *> forwarders;
 };
 
-// The records of one value: nearly always one or two, kept inline.
+// The records of one value: nearly always one, kept inline.
 class RecordList {
 public:
     RecordList() noexcept = default;
-    RecordList(const RecordList &other) { Assign(other); }
+    RecordList(const RecordList &other) {
+        for (Record *r : other) push_back(r);
+    }
     RecordList &operator=(const RecordList &) = delete;
     ~RecordList() { delete[] heap_; }
 
-    Record *const *begin() const noexcept { return data(); }
-    Record *const *end() const noexcept { return data() + size_; }
+    Record *const *begin() const noexcept { return heap_ != nullptr ? heap_ : &single_; }
+    Record *const *end() const noexcept { return begin() + size_; }
     std::size_t size() const noexcept { return size_; }
     bool empty() const noexcept { return size_ == 0; }
-    Record *back() const noexcept { return data()[size_ - 1]; }
+    Record *back() const noexcept { return begin()[size_ - 1]; }
 
     // Makes room for one more, so that the next push_back cannot fail.
     void ReserveOne() {
-        if (size_ < capacity_) return;
-        auto *grown = new Record *[capacity_ * 2];
+        const std::uint32_t capacity = heap_ != nullptr ? capacity_ : 1;
+        if (size_ < capacity) return;
+        auto *grown = new Record *[capacity * 2];
         std::copy(begin(), end(), grown);
         delete[] heap_;
         heap_ = grown;
-        capacity_ *= 2;
+        capacity_ = capacity * 2;
     }
     void push_back(Record *record) {
         ReserveOne();
@@ -95,38 +100,36 @@ public:
     }
     void Remove(const Record *record) noexcept {
         Record **d = data();
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < size_; ++i) {
+        std::uint32_t kept = 0;
+        for (std::uint32_t i = 0; i < size_; ++i) {
             if (d[i] != record) d[kept++] = d[i];
         }
         size_ = kept;
     }
 
 private:
-    Record **data() noexcept { return heap_ != nullptr ? heap_ : inline_; }
-    Record *const *data() const noexcept { return heap_ != nullptr ? heap_ : inline_; }
-    void Assign(const RecordList &other) {
-        for (Record *r : other) push_back(r);
-    }
+    Record **data() noexcept { return heap_ != nullptr ? heap_ : &single_; }
 
-    Record *inline_[2] = {nullptr, nullptr};
+    Record *single_ = nullptr;  // the one record, until a second comes
     Record **heap_ = nullptr;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 2;
+    std::uint32_t size_ = 0;
+    std::uint32_t capacity_ = 0;
 };
 
 }  // namespace kelb
 
 struct kelb::TreeValue {
-    Node *node = nullptr;         // none once the node is gone
-    Tcl_Obj *held = nullptr;      // the value while no record exists
+    Node *node = nullptr;              // none once the node is gone
+    Tcl_Obj *held = nullptr;           // the value while no record exists
     RecordList records;
-    std::string formerAddress;    // the node's address, kept when it is removed
     InterpState *hintState = nullptr;  // the interpreter that resolved it last
     Var *hintVar = nullptr;            // and its record's variable
-    int pins = 0;                 // operations in progress
-    bool released = false;        // the node no longer has this value
-    bool assigning = false;       // a push is running: our traces stand still
+    // The node's address, kept when the node is removed (for the names
+    // traces see while the records go).
+    std::unique_ptr<std::string> formerAddress;
+    int pins = 0;                      // operations in progress
+    bool released = false;             // the node no longer has this value
+    bool assigning = false;            // a push is running: our traces stand still
 };
 
 namespace kelb {
