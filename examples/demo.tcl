@@ -30,3 +30,22 @@ show [list mexpr 0 $A transpose]
 show [list mexpr $A 2 /]
 # An inverse times its matrix is the identity.
 show [list mexpr $A $A inverse *.]
+
+section "Tree store (node values are variables named by their address)"
+show {tree set /demo/size 10}
+show {tree create /demo.colors/red}
+show {set /demo/size}
+show {incr /demo/size 5}
+proc grow {} {incr /demo/size}   ;# a literal address in a procedure body
+show {grow}
+trace add variable /demo/size write {apply {{name args} {puts "  (trace: $name is now [set $name])"}}}
+show {tree set /demo/size 1}
+trace remove variable /demo/size write {apply {{name args} {puts "  (trace: $name is now [set $name])"}}}
+show {tree children /demo/}
+show {tree children /demo}
+show {qenutil split /demo.colors/red}
+show {tree ln /demo /d}
+show {set /d/size}
+puts "Export text of /demo:[qenutil export /demo]"
+show {tree rm /demo}
+show {tree exists /d}
