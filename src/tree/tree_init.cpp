@@ -32,11 +32,16 @@ Node *TreeLookup(const char *address, int length, bool create) {
 //     calls), and the commands tree, qen and qenutil.
 //
 // Results:
-//     TCL_OK; TCL_ERROR only when memory runs out.
+//     TCL_OK; TCL_ERROR when memory runs out, or in a thread other than the
+//     one that first brought the tree store up: the store is shared by the
+//     interpreters of one thread and is not locked.
 int Tree_Init(Tcl_Interp *interp) {
     using namespace kelb;
     return GuardCommand(interp, [interp] {
         TreeModule &module = TreeModuleMake();
+        if (module.thread != Tcl_GetCurrentThread()) {
+            return Fail(interp, "the tree store is in use by another thread");
+        }
         TreeAttachInterp(interp);
         TreeInstallResolvers(interp);
         char name[32];

@@ -22,6 +22,7 @@ TreeModule &TreeModuleMake() {
     if (treeModule == nullptr) {
         treeModule = new TreeModule;
         treeModule->store.valueOps = &TreeTclValueOps();
+        treeModule->thread = Tcl_GetCurrentThread();
     }
     return *treeModule;
 }

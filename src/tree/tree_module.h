@@ -21,6 +21,7 @@ struct TreeModule {
     int interpCount = 0;                 // Tree_Init calls so far; names /interp%d
     std::vector<InterpState *> interps;  // interpreters whose state is alive
     InterpState *lastFound = nullptr;    // the one asked for last
+    Tcl_ThreadId thread = nullptr;       // the one thread the store serves
 };
 
 // The module, or none before the first Tree_Init.

@@ -148,20 +148,21 @@ char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, c
     const bool destroyed = (flags & TCL_TRACE_DESTROYED) != 0;
     try {
         TreeValue *value = record->value;
-        const bool active = value != nullptr && !value->assigning && !(flags & TCL_INTERP_DESTROYED) &&
-                            !Tcl_InterpDeleted(interp);
+        const bool active = value != nullptr && !value->assigning && name2 == nullptr &&
+                            !(flags & TCL_INTERP_DESTROYED) && !Tcl_InterpDeleted(interp);
         if (flags & TCL_TRACE_UNSETS) {
             if (destroyed) record->traced = false;
-            if (active && name2 == nullptr) {
+            if (active) {
+                ValuePin pin(value);
                 if (Tcl_Obj *obj = TreeScalarValue(record->var)) {
                     // A trace before ours (a C link) set it again at once.
                     TreeAssign(value, obj, record, nullptr);
-                    TreeEnsureTraced(value);
+                    if (!value->released) TreeEnsureTraced(value);
                 } else {
                     TreeUnsetValue(value, record);
                 }
             }
-        } else if (active && name2 == nullptr) {
+        } else if (active) {
             if (Tcl_Obj *obj = TreeScalarValue(record->var)) TreeAssign(value, obj, record, nullptr);
         }
     } catch (...) {

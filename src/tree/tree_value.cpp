@@ -93,17 +93,23 @@ bool PushOnce(TreeValue *value, ObjRef &current, Record *&origin, ObjRef &name,
         if (!name) name = ObjRef(TreeValueName(value));
         Tcl_Interp *interp = r->owner->interp;
         const bool own = interp == caller;
-        if (TclPtrSetVar(interp, reinterpret_cast<Tcl_Var>(r->var), nullptr, name.get(), nullptr,
+        // The traces may retire the record and drop our count; this one
+        // keeps the variable readable until we are done with it.
+        Var *var = r->var;
+        VarHashRefCount(var)++;
+        if (TclPtrSetVar(interp, reinterpret_cast<Tcl_Var>(var), nullptr, name.get(), nullptr,
                          current.get(), TCL_GLOBAL_ONLY | (own ? TCL_LEAVE_ERR_MSG : 0)) == nullptr &&
             own) {
             code = TCL_ERROR;
         }
-        Tcl_Obj *now = TreeScalarValue(r->var);
+        Tcl_Obj *now = TreeScalarValue(var);
         if (r->value == value && now != nullptr && now != current.get()) {
             current = ObjRef(now);
             origin = r;
             adopted = true;
         }
+        VarHashRefCount(var)--;
+        TclCleanupVar(var, nullptr);
     }
     return adopted;
 }
@@ -159,6 +165,7 @@ int TreeAssign(TreeValue *value, Tcl_Obj *obj, Record *origin, Tcl_Interp *calle
 void TreeUnsetValue(TreeValue *value, Record *origin) {
     if (value->released) return;
     ReplaceHeld(value, nullptr);
+    ValuePin pin(value);
     {
         AssignScope scope(value);
         ObjRef name(TreeValueName(value));
@@ -170,6 +177,7 @@ void TreeUnsetValue(TreeValue *value, Record *origin) {
                            nullptr, TCL_GLOBAL_ONLY);
         }
     }
+    if (value->released) return;
     // A trace (a C link, for one) may have set its variable again; then
     // that value stands everywhere.
     for (Record *r : value->records) {
@@ -178,7 +186,7 @@ void TreeUnsetValue(TreeValue *value, Record *origin) {
             break;
         }
     }
-    TreeEnsureTraced(value);
+    if (!value->released) TreeEnsureTraced(value);
 }
 
 int TreeSetValue(Node *node, Tcl_Obj *obj, Tcl_Interp *caller) {

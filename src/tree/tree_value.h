@@ -176,6 +176,19 @@ void TreePinValue(TreeValue *value) noexcept;
 void TreeUnpinValue(TreeValue *value) noexcept;
 Tcl_Obj *TreeValueName(const TreeValue *value);      // new object: the node's address
 
+// Keeps a value (not its node) alive for the length of a scope in which
+// scripts may run.
+class ValuePin {
+public:
+    explicit ValuePin(TreeValue *value) noexcept : value_(value) { TreePinValue(value_); }
+    ~ValuePin() { TreeUnpinValue(value_); }
+    ValuePin(const ValuePin &) = delete;
+    ValuePin &operator=(const ValuePin &) = delete;
+
+private:
+    TreeValue *value_;
+};
+
 // While C links are removed by name, the resolver maps kUnlinkName in
 // that interpreter to this record's variable.
 inline constexpr const char *kUnlinkName = "/#0";
