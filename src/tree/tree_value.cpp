@@ -37,18 +37,14 @@ private:
     RecordList records_;
 };
 
-// Pins a value and marks it as being pushed (our own traces then let the
+// Marks a pinned value as being pushed (our own traces then let the
 // pushing loop handle what they see).
 class AssignScope {
 public:
     explicit AssignScope(TreeValue *value) noexcept : value_(value), was_(value->assigning) {
-        TreePinValue(value_);
         value_->assigning = true;
     }
-    ~AssignScope() {
-        value_->assigning = was_;
-        TreeUnpinValue(value_);
-    }
+    ~AssignScope() { value_->assigning = was_; }
     AssignScope(const AssignScope &) = delete;
     AssignScope &operator=(const AssignScope &) = delete;
 
@@ -152,6 +148,7 @@ int TreeAssign(TreeValue *value, Tcl_Obj *obj, Record *origin, Tcl_Interp *calle
         ReplaceHeld(value, obj);
         return TCL_OK;
     }
+    ValuePin pin(value);
     AssignScope scope(value);
     ObjRef current(obj);
     ObjRef name;
