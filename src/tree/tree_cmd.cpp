@@ -7,7 +7,6 @@
 
 #include "tree/tree_commands.h"
 
-#include <climits>
 #include <string>
 
 #include "core/tcl_support.h"
@@ -82,14 +81,14 @@ int ChildrenCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     if (word == "/") type = ChildType::I;
     Node *node = TreeLookup(TreeModuleStore(), word, false);
     if (node == nullptr) return TreeReportError(interp);
-    // One walk over the list (its nodes may lie anywhere in memory).
-    std::string names;
+    // One walk over the list, into a buffer the result then takes over.
+    DString names;
     for (const Node *child = node->ChildList(type); child != nullptr; child = child->next) {
-        names.append(child->name());
-        names.push_back(' ');
+        Tcl_DStringAppend(names.get(), child->name().data(), child->nameLength);
+        Tcl_DStringAppend(names.get(), " ", 1);
     }
-    if (names.size() > static_cast<std::size_t>(INT_MAX)) return Fail(interp, "not enough memory");
-    return SetString(interp, names);
+    names.MoveToResult(interp);
+    return TCL_OK;
 }
 
 // Syntax: tree exists address

@@ -86,10 +86,12 @@ Node *Walk(TreeStore &store, std::string_view address, WalkMode mode, bool *comp
 
 NodeId NextFreeId(TreeStore &store) noexcept {
     // Identities are handed out in order and reused only after 2^32 - 1
-    // creations, skipping 0 (the root's) and any still in use.
-    do {
+    // creations; from then on 0 (the root's) and those still in use are
+    // skipped.
+    if (++store.lastId == 0) store.idsWrapped = true;
+    while (store.idsWrapped && (store.lastId == 0 || TreeNodeById(store, store.lastId) != nullptr)) {
         ++store.lastId;
-    } while (store.lastId == 0 || TreeNodeById(store, store.lastId) != nullptr);
+    }
     return store.lastId;
 }
 

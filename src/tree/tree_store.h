@@ -59,6 +59,7 @@ struct TreeStore {
     NameIndex names;                    // children by (parent, type, name)
     IdTable ids;                        // live nodes by identity
     NodeId lastId = 0;                  // the identity given out last
+    bool idsWrapped = false;            // lastId went round: check identities in use
     TreeError error;                    // the last error set
     TreeValueOps *valueOps = nullptr;   // none: nodes are given no values
 };

@@ -79,6 +79,15 @@ TEST_F(TreeTest, IdentitiesNameOnlyLiveNodes) {
     EXPECT_NE(Make("/c")->id, id);
 }
 
+TEST_F(TreeTest, IdentitiesSkipThoseInUseAfterWrapping) {
+    Node *first = Make("/first");  // identity 1
+    store.lastId = 0xFFFFFFFEu;
+    EXPECT_EQ(Make("/a")->id, 0xFFFFFFFFu);
+    EXPECT_EQ(Make("/b")->id, 2u);  // 0 is the root's, 1 is in use
+    EXPECT_EQ(first->id, 1u);
+    EXPECT_EQ(Find("/#1"), first);
+}
+
 TEST_F(TreeTest, LinksAreFollowedAndResetWhenTheTargetGoes) {
     Node *a = Make("/a");
     Node *l = Make("/l");
