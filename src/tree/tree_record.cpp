@@ -1,10 +1,9 @@
 // tree_record.cpp --
 //
-//     The per-interpreter side of node values: each interpreter's private
-//     table of variable records, our traces on them (registered last, so
-//     they see what every other trace left), forwarders for compiled
-//     procedure locals, and the retiring of records when a value or an
-//     interpreter goes away.
+//     The per-interpreter side of node values: each interpreter's variable
+//     records, our traces on them (registered last, so they see what every
+//     other trace left), forwarders for compiled procedure locals, and the
+//     retiring of records when a value or an interpreter goes away.
 
 #include "tree/tree_value.h"
 
@@ -79,10 +78,10 @@ Var *MakeVar(InterpState *state) noexcept {
     return &record->var;
 }
 
-// Unsets a variable of ours in its interpreter until it stays unset,
-// deletes its entry and drops our count; Tcl frees it when nothing else
-// refers to it. The holder must already be inactive (no owner), so that
-// our own traces let the unsets pass.
+// Unsets a variable of ours in its interpreter until it stays unset, marks
+// it dead and drops our counts; Tcl frees it when nothing else refers to
+// it. The holder must already be inactive (no owner), so that our own
+// traces let the unsets pass.
 void RetireVar(Tcl_Interp *interp, Var *var, Tcl_Obj *name) noexcept {
     if (TclIsVarTraced(var)) {
         // A C link re-creates its variable by name when unset; remove it

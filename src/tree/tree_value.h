@@ -2,8 +2,8 @@
 //
 //     Node values as Tcl variables. A value node's TreeValue holds the Tcl
 //     value once for the whole process. Each interpreter that reaches the
-//     value as a variable gets its own variable record (a Tcl VarInHash in a
-//     private table of that interpreter), because Tcl keeps a variable's
+//     value as a variable gets its own variable record (a VarInHash, the
+//     kind of record Tcl counts; see MakeVar), because Tcl keeps a variable's
 //     traces in the interpreter's own table: one record shared by two
 //     interpreters breaks as soon as either traces or links it.
 //
@@ -16,8 +16,8 @@
 //     Lifetime: the store holds one count on every record, Tcl adds its own
 //     (upvar, global, frames, running traces). "tree set" replaces the
 //     value inside the records; removing the node unlinks C links, unsets
-//     each record in its own interpreter, deletes its entry and drops our
-//     count, so Tcl frees the record only when nothing refers to it.
+//     each record in its own interpreter, marks it dead and drops our
+//     counts, so Tcl frees the record only when nothing refers to it.
 
 #pragma once
 
