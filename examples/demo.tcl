@@ -63,3 +63,22 @@ show [list matrix transform $square {0 0 90} {1 1 0}]
 show [list matrix canscale $square {100 200} {50 -50}]
 show [list matrix range {{1 2 3} {4 5 6} {7 8 9}} {1 0 2 1}]
 show [list matrix cramer {{2 1} {1 3}} {3 5}]
+
+section "Tree store (node values are variables named by their address)"
+show {tree set /demo/size 10}
+show {tree create /demo.colors/red}
+show {set /demo/size}
+show {incr /demo/size 5}
+proc grow {} {incr /demo/size}   ;# a literal address in a procedure body
+show {grow}
+trace add variable /demo/size write {apply {{name args} {puts "  (trace: $name is now [set $name])"}}}
+show {tree set /demo/size 1}
+trace remove variable /demo/size write {apply {{name args} {puts "  (trace: $name is now [set $name])"}}}
+show {tree children /demo/}
+show {tree children /demo}
+show {qenutil split /demo.colors/red}
+show {tree ln /demo /d}
+show {set /d/size}
+puts "Export text of /demo:[qenutil export /demo]"
+show {tree rm /demo}
+show {tree exists /d}

@@ -10,3 +10,4 @@
 
 int Matrix_Init(Tcl_Interp *interp);
 int Device_Init(Tcl_Interp *interp);
+int Tree_Init(Tcl_Interp *interp);

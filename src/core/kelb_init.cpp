@@ -30,6 +30,7 @@ struct Module {
 const Module kModules[] = {
     {"MATRIX", Matrix_Init, InSafeInterp::Init},
     {"DEVICE", Device_Init, InSafeInterp::MarkAbsent},
+    {"QEN", Tree_Init, InSafeInterp::Omit},
 };
 
 void RecordStatus(Tcl_Interp *interp, const char *statusName, bool up) {

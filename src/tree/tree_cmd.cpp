@@ -1,0 +1,188 @@
+// tree_cmd.cpp --
+//
+//     The tree command, registered as "tree" and "qen": creating nodes,
+//     setting values, asking for parents, parent types and children,
+//     removing, copying, linking and moving nodes, and the last name of an
+//     address.
+
+#include "tree/tree_commands.h"
+
+#include <string>
+
+#include "core/tcl_support.h"
+#include "tree/tree_module.h"
+#include "tree/tree_transfer.h"
+#include "tree/tree_value.h"
+
+namespace kelb {
+
+namespace {
+
+using Handler = int (*)(Tcl_Interp *, int, Tcl_Obj *const[]);
+
+int SetString(Tcl_Interp *interp, std::string_view text) {
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.data(), static_cast<int>(text.size())));
+    return TCL_OK;
+}
+
+// Syntax: tree create address
+//     Makes the node and every missing node above it; an unusable address
+//     makes nothing and is not an error.
+int CreateCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    if (objc != 3) return TreeUsage(interp, objv, "create address");
+    TreeLookup(TreeModuleStore(), TreeWord(objv[2]), true);
+    return TCL_OK;
+}
+
+// Syntax: tree set address val
+//     The node (made if missing) gets a private copy of val.
+int SetCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    if (objc != 4) return TreeUsage(interp, objv, "set address val");
+    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), true);
+    if (node == nullptr) return TreeReportError(interp);
+    if (TreeSetValue(node, Tcl_DuplicateObj(objv[3]), interp) != TCL_OK) return TCL_ERROR;
+    Tcl_ResetResult(interp);
+    return TCL_OK;
+}
+
+// Syntax: tree parent address
+int ParentCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    if (objc < 3) return TreeUsage(interp, objv, "record address");
+    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
+    if (node == nullptr) return TreeReportError(interp);
+    return node->parent != nullptr ? SetString(interp, TreeNodeAddress(node->parent)) : TCL_OK;
+}
+
+// Syntax: tree parenttype address
+int ParentTypeCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    if (objc < 3) return TreeUsage(interp, objv, "record address");
+    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
+    if (node == nullptr) return TreeReportError(interp);
+    switch (node->parentType) {
+    case ChildType::I: return SetString(interp, "i");
+    case ChildType::J: return SetString(interp, "j");
+    case ChildType::None: return TCL_OK;
+    }
+    return TCL_OK;
+}
+
+// Syntax: tree children address
+//     "/a/" lists the children of /a attached with "/", "/a" those attached
+//     with "."; each name is followed by a blank.
+int ChildrenCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    if (objc < 3) return TreeUsage(interp, objv, "children address");
+    std::string_view word = TreeWord(objv[2]);
+    if (word.empty() || word[0] != '/') return TreeFailWith(interp, kTreeBadAddress, word);
+    ChildType type = ChildType::J;
+    if (word.size() > 1 && word.back() == '/') {
+        word.remove_suffix(1);
+        type = ChildType::I;
+    }
+    if (word == "/") type = ChildType::I;
+    Node *node = TreeLookup(TreeModuleStore(), word, false);
+    if (node == nullptr) return TreeReportError(interp);
+    // One walk over the list, into a buffer the result then takes over.
+    DString names;
+    for (const Node *child = node->ChildList(type); child != nullptr; child = child->next) {
+        Tcl_DStringAppend(names.get(), child->name().data(), child->nameLength);
+        Tcl_DStringAppend(names.get(), " ", 1);
+    }
+    names.MoveToResult(interp);
+    return TCL_OK;
+}
+
+// Syntax: tree exists address
+int ExistsCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    if (objc < 3) return TreeUsage(interp, objv, "exists address");
+    const bool found = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false) != nullptr;
+    Tcl_SetObjResult(interp, Tcl_NewBooleanObj(found));
+    return TCL_OK;
+}
+
+// Syntax: tree rm address
+//     Removes the node and its subtree; links elsewhere that pointed into
+//     it become plain nodes when next followed.
+int RmCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    if (objc < 3) return TreeUsage(interp, objv, "rm address");
+    const std::string_view address = TreeWord(objv[2]);
+    Node *node = TreeLookup(TreeModuleStore(), address, false);
+    if (node == nullptr) return TreeFailWith(interp, kTreeNodeNotFound, address);
+    if (node == TreeModuleStore().treeRoot) return TreeFailWith(interp, kTreeBadRoot, {});
+    TreeRemove(TreeModuleStore(), node);
+    return TCL_OK;
+}
+
+int Transfer(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[], TreeOp op) {
+    if (objc < 4) return TreeUsage(interp, objv, "op source dest ?-force? ?-recurse?");
+    if (!TreeTransfer(TreeModuleStore(), TreeWord(objv[2]), TreeWord(objv[3]), op)) {
+        return TreeReportError(interp);
+    }
+    return TCL_OK;
+}
+
+// Syntax: tree cp source dest ?-force? ?-recurse?
+int CpCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    return Transfer(interp, objc, objv, TreeOp::Copy);
+}
+
+// Syntax: tree ln source dest ?-force? ?-recurse?
+int LnCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    return Transfer(interp, objc, objv, TreeOp::Link);
+}
+
+// Syntax: tree mv source dest ?-force? ?-recurse?
+int MvCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    return Transfer(interp, objc, objv, TreeOp::Move);
+}
+
+// Syntax: tree tail address
+//     The characters after the last "/" or ".", at most 32 of them; the
+//     text is not checked as an address.
+int TailCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    if (objc < 3) return TreeUsage(interp, objv, "tail address");
+    Tcl_Obj *word = objv[2];
+    const int length = Tcl_GetCharLength(word);
+    int start = length;
+    while (start > 0 && length - start < 32) {
+        const Tcl_UniChar c = Tcl_GetUniChar(word, start - 1);
+        if (c == '.' || c == '/') break;
+        --start;
+    }
+    Tcl_SetObjResult(interp, Tcl_GetRange(word, start, length - 1));
+    return TCL_OK;
+}
+
+// In this order: the index of each name and the order of Tcl's message.
+const Subcommand<Handler> kTreeSubcommands[] = {
+    {"create", CreateCmd},
+    {"set", SetCmd},
+    {"parent", ParentCmd},
+    {"parenttype", ParentTypeCmd},
+    {"children", ChildrenCmd},
+    {"exists", ExistsCmd},
+    {"rm", RmCmd},
+    {"cp", CpCmd},
+    {"ln", LnCmd},
+    {"mv", MvCmd},
+    {"tail", TailCmd},
+    {nullptr, nullptr},
+};
+
+}  // namespace
+
+std::string_view TreeWord(Tcl_Obj *objPtr) {
+    int length = 0;
+    const char *text = Tcl_GetStringFromObj(objPtr, &length);
+    return {text, static_cast<std::size_t>(length)};
+}
+
+// Syntax: tree command ?arg ...?
+int TreeObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    if (objc < 2) return TreeUsage(interp, objv, "command ?arg?");
+    const Subcommand<Handler> *sub = LookupSubcommand(interp, objv[1], kTreeSubcommands, "command");
+    if (sub == nullptr) return TCL_ERROR;
+    Tcl_ResetResult(interp);
+    return sub->handler(interp, objc, objv);
+}
+
+}  // namespace kelb

@@ -1,0 +1,44 @@
+// tree_error.cpp --
+//
+//     The error table of the tree store.
+
+#include "tree/tree_error.h"
+
+namespace kelb {
+
+namespace {
+
+// Indexed by code. The spellings are the store's own and scripts match
+// on them, so they stay exactly as they are.
+const char *const kTreeErrorTable[] = {
+    "",                              // 0
+    "Unknown Error: ",               // 1
+    "Node Not Found: ",              // 2
+    "Node Already Exists: ",         // 3
+    "Bad Address: ",                 // 4
+    "Bad Token: ",                   // 5
+    "Bad Root Operation",            // 6
+    "Invalid Record Number: ",       // 7
+    "Unimplimented Command",         // 8
+    "Not a Tcl Variable: ",          // 9
+    "Memory Error",                  // 10
+    "Illegal Character in Address",  // 11
+    "Last Error In Table",           // end marker, never reported
+};
+
+constexpr int kTableEnd = static_cast<int>(sizeof kTreeErrorTable / sizeof kTreeErrorTable[0]) - 1;
+
+int ClampCode(int code) noexcept {
+    return code < 0 || code >= kTableEnd ? kTreeUnknownError : code;
+}
+
+}  // namespace
+
+const char *TreeErrorMessage(int code) noexcept { return kTreeErrorTable[ClampCode(code)]; }
+
+void TreeSetError(TreeError &error, int code, std::string_view detail) {
+    error.code = ClampCode(code);
+    error.detail.assign(detail.data(), detail.size());
+}
+
+}  // namespace kelb

@@ -1,0 +1,111 @@
+// tree_node.h --
+//
+//     The node record of the tree store. Every node has a name, a kind
+//     (plain, value or link), the way it hangs under its parent ("/" or
+//     "."), and two sibling lists of children, each kept newest first. The
+//     name is stored right behind the record, in the same allocation, so a
+//     node costs one allocation sized to its name.
+
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace kelb {
+
+// Names of one address step hold at most this many characters.
+inline constexpr std::size_t kTreeMaxName = 31;
+
+// Node records are allocated at this alignment; the indexes use the low
+// bits of node pointers.
+inline constexpr std::size_t kNodeAlignment = 16;
+
+enum class NodeKind : std::uint8_t {
+    Plain = 0,  // no value
+    Value = 1,  // `value` holds the node's value
+    Link = 2,   // `linkTarget` names the node this one stands for
+};
+
+// How a node hangs under its parent: attached with "/" (i) or "." (j).
+enum class ChildType : std::uint8_t { None = 0, I = 1, J = 2 };
+
+// A node's identity: unique among live nodes, never 0 (the root's).
+using NodeId = std::uint32_t;
+
+// What a value node holds. Defined by whoever gives nodes their values
+// (the Tcl binding; the unit tests bring their own); the store only moves
+// the pointer around and asks TreeValueOps to free or copy it.
+struct TreeValue;
+
+struct Node {
+    Node *parent = nullptr;     // none for the root
+    Node *prev = nullptr;       // neighbours in the parent's list of this
+    Node *next = nullptr;       // node's type; prev makes unlinking O(1)
+    Node *iChildren = nullptr;  // head (newest) of the "/" children
+    Node *jChildren = nullptr;  // head (newest) of the "." children
+    TreeValue *value = nullptr; // kind Value only
+    NodeId id = 0;              // identity; 0 for the root
+    NodeId linkTarget = 0;      // kind Link only: the target's identity
+    std::uint32_t hash = 0;     // name-index hash of (parent, type, name)
+    NodeKind kind = NodeKind::Plain;
+    ChildType parentType = ChildType::None;
+    std::uint8_t nameLength = 0;
+
+    std::string_view name() const noexcept {
+        return {reinterpret_cast<const char *>(this + 1), nameLength};
+    }
+    Node *&ChildList(ChildType type) noexcept {
+        return type == ChildType::I ? iChildren : jChildren;
+    }
+    Node *ChildList(ChildType type) const noexcept {
+        return type == ChildType::I ? iChildren : jChildren;
+    }
+
+    // Allocates a detached node whose name is a copy of `name` (at most
+    // kTreeMaxName characters). Throws std::bad_alloc.
+    static Node *Create(std::string_view name);
+    // Frees a node made by Create.
+    static void Destroy(Node *node) noexcept;
+};
+
+// Node records of one store. Records of a size are carved in order from
+// large blocks and reused newest first, so that nodes made one after the
+// other lie side by side in memory whatever the heap went through before:
+// walking a long list of siblings then reads memory in order. Blocks are
+// kept until the pool goes. Sanitizer builds allocate every node on its
+// own, so that the sanitizer watches each one.
+class NodePool {
+public:
+    NodePool() noexcept = default;
+    NodePool(const NodePool &) = delete;
+    NodePool &operator=(const NodePool &) = delete;
+    ~NodePool();
+
+    // A detached plain node with a copy of the name. Throws std::bad_alloc.
+    Node *Allocate(std::string_view name);
+    void Release(Node *node) noexcept;
+
+private:
+    static constexpr std::size_t kGranule = kNodeAlignment;
+    static constexpr std::size_t kClasses = (sizeof(Node) + kTreeMaxName + 1) / kGranule + 1;
+    struct FreeRecord {
+        FreeRecord *next;
+    };
+    static std::size_t ClassOf(std::size_t nameLength) noexcept {
+        return (sizeof(Node) + nameLength + 1 + kGranule - 1) / kGranule;
+    }
+    void *Carve(std::size_t size);
+
+    FreeRecord *free_[kClasses] = {};
+    char *cursor_ = nullptr;  // unused rest of the newest block
+    char *limit_ = nullptr;
+    void **blocks_ = nullptr; // every block, for the destructor
+    std::size_t blockCount_ = 0;
+    std::size_t blockCapacity_ = 0;
+};
+
+// The hash under which a node with this parent, type and name is indexed.
+std::uint32_t TreeNameHash(const Node *parent, ChildType type, std::string_view name) noexcept;
+
+}  // namespace kelb

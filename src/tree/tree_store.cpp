@@ -1,0 +1,247 @@
+// tree_store.cpp --
+//
+//     Lookup, creation, unlinking and freeing of nodes.
+
+#include "tree/tree_store.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "tree/tree_address.h"
+
+namespace kelb {
+
+namespace {
+
+enum class WalkMode { Find, Create, Probe };
+
+// The child named `name` in the parent's list of that type, as stored
+// (a link is not followed), or none.
+Node *RawChild(TreeStore &store, Node *parent, ChildType type, std::string_view name) noexcept {
+    return store.names.Find(TreeNameHash(parent, type, name), NameKey{parent, type, name});
+}
+
+// Makes the rest of an address, from the name already read on, under
+// `current`. Returns the last node made, or none on a tokenizer error
+// (the nodes made so far stay).
+Node *CreateRest(TreeStore &store, std::string_view address, Node *current, ChildType type,
+                 std::string_view name, int end, std::int64_t position) {
+    current = TreeNewChild(store, current, type, name);
+    while (end != kTokenEnd) {
+        type = static_cast<ChildType>(end);
+        end = TreeNextToken(address, name, position, store.error);
+        if (end == kTokenError) return nullptr;
+        current = TreeNewChild(store, current, type, name);
+    }
+    return current;
+}
+
+// The walk behind TreeLookup and TreeProbe. In Probe mode a missing name
+// stops the walk: the rest is only checked, and the deepest node reached
+// is returned with *complete false.
+Node *Walk(TreeStore &store, std::string_view address, WalkMode mode, bool *complete) {
+    if (complete != nullptr) *complete = true;
+    if (TreeAddressAt(address, 0) != '/') {
+        TreeSetError(store.error, kTreeBadAddress, address);
+        return nullptr;
+    }
+    const char second = TreeAddressAt(address, 1);
+    if (second == '#') {
+        NodeId id = 0;
+        Node *node = TreeParseIdentity(address.substr(2), id) ? TreeNodeById(store, id) : nullptr;
+        if (node == nullptr) TreeSetError(store.error, kTreeInvalidRecord, address);
+        return node;
+    }
+    Node *current = store.treeRoot;
+    if (second == '\0') return current;
+    ChildType type = ChildType::I;
+    std::int64_t position = 0;
+    std::string_view name;
+    for (;;) {
+        const int end = TreeNextToken(address, name, position, store.error);
+        if (end == kTokenError) return nullptr;
+        Node *raw = RawChild(store, current, type, name);
+        Node *child = raw != nullptr ? TreeFollow(store, raw) : nullptr;
+        // A link whose target is gone has just become a plain node; when
+        // creating, that node is the one to use, not a second of its name.
+        if (child == nullptr && raw != nullptr && mode == WalkMode::Create) child = raw;
+        if (child != nullptr) {
+            current = child;
+            if (end == kTokenEnd) return current;
+            type = static_cast<ChildType>(end);
+            continue;
+        }
+        switch (mode) {
+        case WalkMode::Find:
+            TreeSetError(store.error, kTreeNodeNotFound, address);
+            return nullptr;
+        case WalkMode::Probe:
+            *complete = false;
+            return TreeCheckAddress(address, store.error) ? current : nullptr;
+        case WalkMode::Create:
+            return CreateRest(store, address, current, type, name, end, position);
+        }
+    }
+}
+
+NodeId NextFreeId(TreeStore &store) noexcept {
+    // Identities are handed out in order and reused only after 2^32 - 1
+    // creations; from then on 0 (the root's) and those still in use are
+    // skipped.
+    if (++store.lastId == 0) store.idsWrapped = true;
+    while (store.idsWrapped && (store.lastId == 0 || TreeNodeById(store, store.lastId) != nullptr)) {
+        ++store.lastId;
+    }
+    return store.lastId;
+}
+
+// Moves a node's children into the chain after it: j-children first, then
+// i-children, then what followed the node before.
+void SpliceChildren(Node *node) noexcept {
+    for (ChildType type : {ChildType::I, ChildType::J}) {
+        Node *head = node->ChildList(type);
+        if (head == nullptr) continue;
+        Node *last = head;
+        while (last->next != nullptr) last = last->next;
+        last->next = node->next;
+        node->next = head;
+        node->ChildList(type) = nullptr;
+    }
+}
+
+}  // namespace
+
+TreeStore::TreeStore() : treeRoot(pool.Allocate({})) {}
+
+TreeStore::~TreeStore() {
+    for (ChildType type : {ChildType::I, ChildType::J}) {
+        while (Node *child = treeRoot->ChildList(type)) TreeRemove(*this, child);
+    }
+    pool.Release(treeRoot);
+}
+
+Node *TreeLookup(TreeStore &store, std::string_view address, bool create) {
+    return Walk(store, address, create ? WalkMode::Create : WalkMode::Find, nullptr);
+}
+
+Node *TreeProbe(TreeStore &store, std::string_view address, bool &complete) {
+    return Walk(store, address, WalkMode::Probe, &complete);
+}
+
+Node *TreeNodeById(TreeStore &store, NodeId id) noexcept {
+    if (id == 0) return nullptr;
+    return store.ids.Find(IdTraits::HashKey(id), id);
+}
+
+Node *TreeFollow(TreeStore &store, Node *node) noexcept {
+    if (node->kind != NodeKind::Link) return node;
+    if (Node *target = TreeNodeById(store, node->linkTarget)) return target;
+    node->kind = NodeKind::Plain;
+    node->linkTarget = 0;
+    return nullptr;
+}
+
+Node *TreeNewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name) {
+    Node *node = store.pool.Allocate(name);
+    node->parent = parent;
+    node->parentType = type;
+    node->hash = TreeNameHash(parent, type, node->name());
+    node->id = NextFreeId(store);
+    try {
+        store.names.Insert(node);
+        try {
+            store.ids.Insert(node);
+        } catch (...) {
+            store.names.Erase(node);
+            throw;
+        }
+    } catch (...) {
+        store.pool.Release(node);
+        throw;
+    }
+    Node *&head = parent->ChildList(type);
+    node->next = head;
+    if (head != nullptr) head->prev = node;
+    head = node;
+    ++store.liveNodes;
+    return node;
+}
+
+std::string TreeNodeAddress(const Node *node) {
+    std::size_t length = 0;
+    for (const Node *n = node; n->parent != nullptr; n = n->parent) length += 1 + n->nameLength;
+    std::string address(length, '\0');
+    for (const Node *n = node; n->parent != nullptr; n = n->parent) {
+        length -= n->nameLength;
+        std::copy(n->name().begin(), n->name().end(), address.begin() + length);
+        address[--length] = n->parentType == ChildType::I ? '/' : '.';
+    }
+    return address;
+}
+
+TreePlace TreeUnlink(TreeStore &store, Node *node) noexcept {
+    TreePlace place{node->parent, node->parentType, node->prev};
+    store.names.Remove(node);
+    if (node->prev != nullptr) {
+        node->prev->next = node->next;
+    } else {
+        node->parent->ChildList(node->parentType) = node->next;
+    }
+    if (node->next != nullptr) node->next->prev = node->prev;
+    node->next = node->prev = nullptr;
+    // `parent` stays: a detached subtree still knows where it was, so its
+    // nodes can name their former addresses while they are being freed.
+    return place;
+}
+
+void TreeRelink(TreeStore &store, Node *node, const TreePlace &place) noexcept {
+    Node *&head = place.parent->ChildList(place.type);
+    Node *after = place.prev != nullptr ? place.prev->next : head;
+    node->prev = place.prev;
+    node->next = after;
+    if (after != nullptr) after->prev = node;
+    if (place.prev != nullptr) {
+        place.prev->next = node;
+    } else {
+        head = node;
+    }
+    // TreeUnlink left the table its size, so the node fits back.
+    store.names.Restore(node);
+}
+
+void TreeFreeSubtree(TreeStore &store, Node *top) noexcept {
+    // First make the whole subtree one chain through `next` and take every
+    // node out of both indexes; no script runs meanwhile.
+    top->next = nullptr;
+    for (Node *node = top; node != nullptr; node = node->next) {
+        if (node != top) store.names.Erase(node);
+        store.ids.Erase(node);
+        --store.liveNodes;
+        if (node->kind == NodeKind::Value && store.valueOps != nullptr) {
+            store.valueOps->DetachValue(*node);
+        }
+        SpliceChildren(node);
+    }
+    // Then free values (their traces may run scripts, which can no longer
+    // reach any of these nodes) and records.
+    for (Node *node = top; node != nullptr;) {
+        Node *next = node->next;
+        if (node->kind == NodeKind::Value && store.valueOps != nullptr) {
+            store.valueOps->FreeValue(*node);
+        }
+        store.pool.Release(node);
+        node = next;
+    }
+}
+
+void TreeRemove(TreeStore &store, Node *node) noexcept {
+    TreeUnlink(store, node);
+    TreeFreeSubtree(store, node);
+}
+
+void TreeRekeyChild(TreeStore &store, Node *child, Node *newParent) noexcept {
+    child->parent = newParent;
+    store.names.Rekey(child, TreeNameHash(newParent, child->parentType, child->name()));
+}
+
+}  // namespace kelb

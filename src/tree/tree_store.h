@@ -1,0 +1,118 @@
+// tree_store.h --
+//
+//     The tree store: one tree of named nodes, its indexes and its error
+//     slot, and the operations that find, create, unlink and free nodes.
+//     Plain C++, free of Tcl; the Tcl binding keeps one process-wide store
+//     and gives nodes their values through TreeValueOps.
+//
+//     Invariants:
+//     - Each child list is doubly linked, newest first; every child has
+//       the parent and the type of the list that holds it.
+//     - Names are unique within one list, so "first match wins" and the
+//       name index agree.
+//     - Every live node but the root is in the identity table and in the
+//       name index; removed nodes are in neither, so no address and no
+//       identity reaches them.
+
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "tree/node_table.h"
+#include "tree/tree_error.h"
+#include "tree/tree_node.h"
+
+namespace kelb {
+
+struct TreeStore;
+
+// What the store asks of whoever gives nodes their values.
+class TreeValueOps {
+public:
+    // The node is being removed: its value must stop referring to it.
+    // Runs no scripts.
+    virtual void DetachValue(Node &node) noexcept = 0;
+    // Releases a value node's value and makes the node plain. May run
+    // scripts (traces), which may use the store again.
+    virtual void FreeValue(Node &node) noexcept = 0;
+    // Gives `to` a copy of the value of `from` (a value node). Runs no
+    // scripts: `to` is new.
+    virtual void CopyValue(const Node &from, Node &to) = 0;
+    // `to` takes over the value of `from`, which becomes plain.
+    virtual void MoveValue(Node &from, Node &to) noexcept = 0;
+
+protected:
+    ~TreeValueOps() = default;
+};
+
+struct TreeStore {
+    TreeStore();
+    ~TreeStore();
+    TreeStore(const TreeStore &) = delete;
+    TreeStore &operator=(const TreeStore &) = delete;
+
+    NodePool pool;                      // where nodes are allocated
+    Node *treeRoot;                     // made with the store, never freed before it
+    std::size_t liveNodes = 0;          // nodes made and not removed, root excluded
+    NameIndex names;                    // children by (parent, type, name)
+    IdTable ids;                        // live nodes by identity
+    NodeId lastId = 0;                  // the identity given out last
+    bool idsWrapped = false;            // lastId went round: check identities in use
+    TreeError error;                    // the last error set
+    TreeValueOps *valueOps = nullptr;   // none: nodes are given no values
+};
+
+// Where an unlinked node was, so that it can be put back exactly there.
+struct TreePlace {
+    Node *parent;
+    ChildType type;
+    Node *prev;  // its predecessor in the list, or none if it was the head
+};
+
+// Finds the node of an address; with `create`, makes every missing node on
+// the way. Links are followed at every step. Returns none with the error
+// set on failure.
+Node *TreeLookup(TreeStore &store, std::string_view address, bool create);
+
+// Walks an address as far as existing nodes reach, without creating.
+// Returns the deepest node reached (the addressed node itself when
+// `complete` comes back true), or none with the error set when the
+// address does not read.
+Node *TreeProbe(TreeStore &store, std::string_view address, bool &complete);
+
+// The live node with this identity, or none (also for 0, the root's).
+Node *TreeNodeById(TreeStore &store, NodeId id) noexcept;
+
+// A link's live target; a link whose target is gone becomes a plain node
+// and none is returned. Other nodes are returned as they are.
+Node *TreeFollow(TreeStore &store, Node *node) noexcept;
+
+// Makes a new node, kind plain, at the head of the parent's list of that
+// type. The name must not already be in that list. Throws std::bad_alloc.
+Node *TreeNewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name);
+
+// The node's address rebuilt from the root down; the root's is "".
+std::string TreeNodeAddress(const Node *node);
+
+// Takes a node (not the root) out of its parent's list and out of the
+// name index, leaving it detached with its subtree. The node keeps its
+// `parent`, so addresses within the subtree still read as before.
+TreePlace TreeUnlink(TreeStore &store, Node *node) noexcept;
+
+// Puts a node taken out by TreeUnlink back where it was.
+void TreeRelink(TreeStore &store, Node *node, const TreePlace &place) noexcept;
+
+// Frees a detached node and its subtree, without recursion and without
+// extra memory. Every node becomes unreachable before any value is freed,
+// so traces run by freeing values never see a half-removed subtree.
+void TreeFreeSubtree(TreeStore &store, Node *node) noexcept;
+
+// Unlinks and frees a node with its subtree.
+void TreeRemove(TreeStore &store, Node *node) noexcept;
+
+// Moves the child in the index when its parent changed.
+void TreeRekeyChild(TreeStore &store, Node *child, Node *newParent) noexcept;
+
+}  // namespace kelb

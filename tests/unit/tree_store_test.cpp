@@ -1,0 +1,256 @@
+// Unit tests of the tree store: lookup, creation, identities, links,
+// unlinking and freeing, and the name index under load.
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+#include "tree_test_support.h"
+#include "tree/tree_export.h"
+
+using namespace kelb;
+using kelb::testing::TreeTest;
+
+TEST_F(TreeTest, RootAndCreation) {
+    EXPECT_EQ(Find("/"), store.treeRoot);
+    EXPECT_EQ(TreeNodeAddress(store.treeRoot), "");
+    Node *z = Make("/x/y.z");
+    ASSERT_NE(z, nullptr);
+    EXPECT_EQ(store.liveNodes, 3u);
+    EXPECT_EQ(TreeNodeAddress(z), "/x/y.z");
+    EXPECT_EQ(z->parentType, ChildType::J);
+    EXPECT_EQ(Make("/x/y.z"), z);
+    EXPECT_EQ(store.liveNodes, 3u);
+}
+
+TEST_F(TreeTest, LookupFailures) {
+    EXPECT_EQ(Find("a/b"), nullptr);
+    EXPECT_EQ(ErrorText(), "Bad Address: a/b");
+    EXPECT_EQ(Find(""), nullptr);
+    EXPECT_EQ(ErrorText(), "Bad Address: ");
+    EXPECT_EQ(Find("/nosuch/x"), nullptr);
+    EXPECT_EQ(ErrorText(), "Node Not Found: /nosuch/x");
+    // A failing create keeps what it made before the bad name.
+    EXPECT_EQ(Make("/made/b\x7f"), nullptr);
+    EXPECT_EQ(ErrorText(), "Illegal Character in Address");
+    EXPECT_NE(Find("/made"), nullptr);
+}
+
+TEST_F(TreeTest, AddressEndsAndEmptyNames) {
+    Node *a = Make("/a");
+    EXPECT_EQ(Find("/a b"), a);
+    EXPECT_EQ(Find("/a\tjunk"), a);
+    Node *b = Make("/a//b");
+    EXPECT_EQ(TreeNodeAddress(b), "/a//b");
+    EXPECT_EQ(b->parent->name(), "");
+    EXPECT_EQ(b->parent->parent, a);
+    // "/ " is the empty-named child of the root, "/" the root itself.
+    EXPECT_EQ(Find("/ "), nullptr);
+    EXPECT_NE(Make("/ "), store.treeRoot);
+}
+
+TEST_F(TreeTest, SiblingsNewestFirstAndTypesSeparate) {
+    Make("/a/x");
+    Make("/a/y");
+    Make("/a.x");
+    Node *a = Find("/a");
+    EXPECT_EQ(Names(a, ChildType::I), "y x");
+    EXPECT_EQ(Names(a, ChildType::J), "x");
+    EXPECT_NE(Find("/a/x"), Find("/a.x"));
+}
+
+TEST_F(TreeTest, IdentitiesNameOnlyLiveNodes) {
+    Node *b = Make("/a/b");
+    const NodeId id = b->id;
+    char address[32];
+    snprintf(address, sizeof address, "/#%x", id);
+    EXPECT_EQ(Find(address), b);
+    snprintf(address, sizeof address, "/#%x trailing", id);
+    EXPECT_EQ(Find(address), b);
+    TreeRemove(store, b);
+    snprintf(address, sizeof address, "/#%x", id);
+    EXPECT_EQ(Find(address), nullptr);
+    EXPECT_EQ(ErrorText(), std::string("Invalid Record Number: ") + address);
+    for (const char *bad : {"/#", "/#0", "/#zz", "/#ffffffff", "/#123456789"}) {
+        EXPECT_EQ(Find(bad), nullptr) << bad;
+        EXPECT_EQ(ErrorText(), std::string("Invalid Record Number: ") + bad);
+    }
+    // New nodes never take the identity of a removed one.
+    EXPECT_NE(Make("/c")->id, id);
+}
+
+TEST_F(TreeTest, IdentitiesSkipThoseInUseAfterWrapping) {
+    Node *first = Make("/first");  // identity 1
+    store.lastId = 0xFFFFFFFEu;
+    EXPECT_EQ(Make("/a")->id, 0xFFFFFFFFu);
+    EXPECT_EQ(Make("/b")->id, 2u);  // 0 is the root's, 1 is in use
+    EXPECT_EQ(first->id, 1u);
+    EXPECT_EQ(Find("/#1"), first);
+}
+
+TEST_F(TreeTest, LinksAreFollowedAndResetWhenTheTargetGoes) {
+    Node *a = Make("/a");
+    Node *l = Make("/l");
+    l->kind = NodeKind::Link;
+    l->linkTarget = a->id;
+    EXPECT_EQ(Find("/l"), a);
+    Node *x = Make("/l/x");
+    EXPECT_EQ(x, Find("/a/x"));
+    TreeRemove(store, a);
+    EXPECT_EQ(Find("/l"), nullptr);
+    EXPECT_EQ(l->kind, NodeKind::Plain);
+    EXPECT_EQ(Find("/l"), l);
+}
+
+TEST_F(TreeTest, CreatingThroughADeadLinkReusesTheNode) {
+    Node *a = Make("/a");
+    Node *l = Make("/l");
+    l->kind = NodeKind::Link;
+    l->linkTarget = a->id;
+    TreeRemove(store, a);
+    EXPECT_EQ(Make("/l"), l);
+    EXPECT_EQ(Names(store.treeRoot, ChildType::I), "l");
+}
+
+TEST_F(TreeTest, UnlinkAnywhereInAList) {
+    for (const char *name : {"/p/a", "/p/b", "/p/c", "/p/d"}) Make(name);
+    Node *p = Find("/p");
+    TreeRemove(store, Find("/p/b"));  // middle
+    EXPECT_EQ(Names(p, ChildType::I), "d c a");
+    TreeRemove(store, Find("/p/a"));  // tail
+    EXPECT_EQ(Names(p, ChildType::I), "d c");
+    TreeRemove(store, Find("/p/d"));  // head
+    EXPECT_EQ(Names(p, ChildType::I), "c");
+    TreeRemove(store, Find("/p/c"));  // only one
+    EXPECT_EQ(p->iChildren, nullptr);
+    EXPECT_EQ(Find("/p/c"), nullptr);
+    Make("/p/c");
+    EXPECT_EQ(Names(p, ChildType::I), "c");
+}
+
+TEST_F(TreeTest, RelinkRestoresThePosition) {
+    for (const char *name : {"/p/a", "/p/b", "/p/c"}) Make(name);
+    Node *b = Find("/p/b");
+    const TreePlace place = TreeUnlink(store, b);
+    EXPECT_EQ(Find("/p/b"), nullptr);
+    TreeRelink(store, b, place);
+    EXPECT_EQ(Names(Find("/p"), ChildType::I), "c b a");
+    EXPECT_EQ(Find("/p/b"), b);
+}
+
+TEST_F(TreeTest, FreeingASubtreeFreesEveryNodeAndValue) {
+    SetValue("/t/a", "1");
+    SetValue("/t/a.j", "2");
+    SetValue("/t/b/c", "3");
+    Make("/keep");
+    const std::size_t before = store.liveNodes;
+    TreeRemove(store, Find("/t"));
+    EXPECT_EQ(store.liveNodes, before - 5);
+    EXPECT_EQ(values.detached, 3);
+    std::vector<std::string> freed = values.freed;
+    std::sort(freed.begin(), freed.end());
+    EXPECT_EQ(freed, (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(Find("/t"), nullptr);
+    EXPECT_NE(Find("/keep"), nullptr);
+    EXPECT_EQ(store.ids.size(), store.liveNodes);
+    EXPECT_EQ(store.names.size(), store.liveNodes);
+}
+
+TEST_F(TreeTest, DeepPathsNeedNoRecursion) {
+    std::string address;
+    for (int i = 0; i < 200000; ++i) address += "/d";
+    Node *bottom = TreeLookup(store, address, true);
+    ASSERT_NE(bottom, nullptr);
+    EXPECT_EQ(TreeNodeAddress(bottom), address);
+    EXPECT_EQ(TreeLookup(store, address, false), bottom);
+    TreeRemove(store, Find("/d"));
+    EXPECT_EQ(store.liveNodes, 0u);
+}
+
+TEST_F(TreeTest, ManySiblingsFoundByName) {
+    Node *big = Make("/big");
+    for (int i = 0; i < 100000; ++i) TreeNewChild(store, big, ChildType::I, "c" + std::to_string(i));
+    for (int i = 0; i < 100000; i += 997) {
+        const std::string address = "/big/c" + std::to_string(i);
+        Node *n = Find(address.c_str());
+        ASSERT_NE(n, nullptr);
+        EXPECT_EQ(n->name(), "c" + std::to_string(i));
+    }
+    // Removing from the far end of the list is as cheap as from the head.
+    for (int i = 0; i < 100000; ++i) {
+        TreeRemove(store, Find(("/big/c" + std::to_string(i)).c_str()));
+    }
+    EXPECT_EQ(big->iChildren, nullptr);
+    EXPECT_EQ(store.liveNodes, 1u);
+}
+
+TEST(NodeTable, RandomInsertEraseAgreesWithASet) {
+    std::mt19937 random(42);
+    IdTable table;
+    std::vector<Node *> nodes;
+    std::set<NodeId> present;
+    for (NodeId id = 1; id <= 5000; ++id) {
+        Node *node = Node::Create("n");
+        node->id = id;
+        nodes.push_back(node);
+    }
+    for (int step = 0; step < 40000; ++step) {
+        Node *node = nodes[random() % nodes.size()];
+        if (present.count(node->id)) {
+            table.Erase(node);
+            present.erase(node->id);
+        } else {
+            table.Insert(node);
+            present.insert(node->id);
+        }
+        if (step % 1000 == 0) {
+            for (Node *n : nodes) {
+                Node *found = table.Find(IdTraits::HashKey(n->id), n->id);
+                ASSERT_EQ(found, present.count(n->id) ? n : nullptr);
+            }
+        }
+    }
+    EXPECT_EQ(table.size(), present.size());
+    for (Node *node : nodes) Node::Destroy(node);
+}
+
+namespace {
+
+// Writes the export walk as "name", "<" and ">" tokens.
+class Recorder : public TreeExportSink {
+public:
+    void WriteNode(const Node &node) override { out += " " + std::string(node.name()); }
+    void Open() override { out += " <"; }
+    void Close() override { out += " >"; }
+    std::string out;
+};
+
+}  // namespace
+
+TEST_F(TreeTest, ExportOrderAndFlags) {
+    Make("/x/a/b");
+    Make("/x/a.c");
+    Make("/x/d");
+    Make("/x.e/f");
+    auto walk = [&](unsigned top, unsigned deep) {
+        Recorder r;
+        TreeExport(*Find("/x"), top, deep, r);
+        return r.out;
+    };
+    EXPECT_EQ(walk(3, 3), " d a < b c > e < f >");
+    EXPECT_EQ(walk(kExportJ, 3), " e < f >");
+    EXPECT_EQ(walk(3, 0), " d a e");
+    EXPECT_EQ(walk(3, kExportJ), " d a < c > e");
+    Recorder none;
+    TreeExport(*Find("/x/d"), 3, 3, none);
+    EXPECT_EQ(none.out, "");
+}
+
+TEST_F(TreeTest, ExportOfADeepTree) {
+    std::string address;
+    for (int i = 0; i < 100000; ++i) address += "/d";
+    TreeLookup(store, address, true);
+    Recorder r;
+    TreeExport(*store.treeRoot, 3, 3, r);
+    EXPECT_EQ(r.out.size(), 100000 * 2 + 99999 * 4);
+}
