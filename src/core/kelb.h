@@ -9,5 +9,6 @@
 #include <tcl.h>
 
 int Matrix_Init(Tcl_Interp *interp);
+int Process_Init(Tcl_Interp *interp);
 int Device_Init(Tcl_Interp *interp);
 int Tree_Init(Tcl_Interp *interp);

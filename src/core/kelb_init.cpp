@@ -29,6 +29,7 @@ struct Module {
 // one line here.
 const Module kModules[] = {
     {"MATRIX", Matrix_Init, InSafeInterp::Init},
+    {"PROCESS", Process_Init, InSafeInterp::MarkAbsent},
     {"DEVICE", Device_Init, InSafeInterp::MarkAbsent},
     {"QEN", Tree_Init, InSafeInterp::Omit},
 };

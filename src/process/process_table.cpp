@@ -1,0 +1,80 @@
+// process_table.cpp --
+//
+//     The process table: creation, look-up, unlinking and the lifetime of
+//     records.
+
+#include "process/process_table.h"
+
+#include <limits>
+#include <memory>
+
+namespace kelb::process {
+
+void ProcessRecord::Release() noexcept {
+    if (--holds_ > 0) return;
+    if (releaseProc) releaseProc(clientData);
+    delete this;
+}
+
+ProcessGroup::~ProcessGroup() {
+    // Normally empty by now; records that are left simply forget the group.
+    for (ProcessRecord *record = first_; record; record = record->groupNext_) {
+        record->group_ = nullptr;
+    }
+}
+
+ProcessTable::~ProcessTable() {
+    while (newest_) Unlink(*newest_);
+}
+
+ProcessRecord *ProcessTable::Create(RunProc runProc, void *clientData, ReleaseProc releaseProc,
+                                    ProcessGroup *group) {
+    if (nextPid_ > std::numeric_limits<Pid>::max()) return nullptr;
+    auto pid = static_cast<Pid>(nextPid_);
+    // Allocate everything before changing anything, so that running out of
+    // memory leaves the table and the pid counter as they were.
+    struct Deleter {
+        void operator()(ProcessRecord *record) const noexcept { delete record; }
+    };
+    std::unique_ptr<ProcessRecord, Deleter> made(
+        new ProcessRecord(pid, runProc, clientData, releaseProc));
+    byPid_.emplace(pid, made.get());
+    ProcessRecord *record = made.release();
+    ++nextPid_;
+
+    record->Hold();
+    record->listed_ = true;
+    record->older_ = newest_;
+    if (newest_) newest_->newer_ = record;
+    newest_ = record;
+    if (group) {
+        record->group_ = group;
+        record->groupNext_ = group->first_;
+        if (group->first_) group->first_->groupPrev_ = record;
+        group->first_ = record;
+    }
+    return record;
+}
+
+ProcessRecord *ProcessTable::Find(Pid pid) const noexcept {
+    auto found = byPid_.find(pid);
+    return found == byPid_.end() ? nullptr : found->second;
+}
+
+void ProcessTable::Unlink(ProcessRecord &record) noexcept {
+    if (!record.listed_) return;
+    record.listed_ = false;
+    byPid_.erase(record.pid);
+    (record.newer_ ? record.newer_->older_ : newest_) = record.older_;
+    if (record.older_) record.older_->newer_ = record.newer_;
+    record.newer_ = record.older_ = nullptr;
+    if (ProcessGroup *group = record.group_) {
+        (record.groupPrev_ ? record.groupPrev_->groupNext_ : group->first_) = record.groupNext_;
+        if (record.groupNext_) record.groupNext_->groupPrev_ = record.groupPrev_;
+        record.group_ = nullptr;
+        record.groupPrev_ = record.groupNext_ = nullptr;
+    }
+    record.Release();
+}
+
+}  // namespace kelb::process
