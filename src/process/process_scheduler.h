@@ -29,6 +29,10 @@ class Scheduler {
 public:
     explicit Scheduler(RegistrationHooks hooks = {}, MicroClock clock = SteadyMicros) noexcept
         : hooks_(hooks), clock_(clock) {}
+    Scheduler(const Scheduler &) = delete;
+    Scheduler &operator=(const Scheduler &) = delete;
+    // Kills every process, withdrawing the registrations.
+    ~Scheduler() { KillAll(); }
 
     ProcessTable &table() noexcept { return table_; }
     const ProcessTable &table() const noexcept { return table_; }

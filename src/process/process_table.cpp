@@ -77,4 +77,8 @@ void ProcessTable::Unlink(ProcessRecord &record) noexcept {
     record.Release();
 }
 
+void ProcessTable::ReleaseStorage() noexcept {
+    if (byPid_.empty()) std::unordered_map<Pid, ProcessRecord *>().swap(byPid_);
+}
+
 }  // namespace kelb::process

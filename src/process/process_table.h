@@ -115,11 +115,16 @@ public:
     // hold, which frees it unless something else still holds it.
     void Unlink(ProcessRecord &record) noexcept;
 
+    // Gives the look-up storage of an empty table back to the allocator.
+    void ReleaseStorage() noexcept;
+
     ProcessRecord *newest() const noexcept { return newest_; }
     std::size_t size() const noexcept { return byPid_.size(); }
 
-    // The pid the next creation will take (tests start near the end).
-    void SetNextPid(Pid pid) noexcept { nextPid_ = pid; }
+    // The pid the next creation will take (past the last pid once they are
+    // all given out). Tests move it to reach the end quickly.
+    std::int64_t nextPid() const noexcept { return nextPid_; }
+    void SetNextPid(std::int64_t pid) noexcept { nextPid_ = pid; }
 
 private:
     std::unordered_map<Pid, ProcessRecord *> byPid_;

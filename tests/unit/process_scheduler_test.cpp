@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <set>
 
@@ -76,11 +77,15 @@ protected:
         return scheduler.Run(pid);
     }
 
+    // Jobs outlive the scheduler, which releases the processes left at the
+    // end of a test.
+    Job &NewJob() { return jobs.emplace_back(); }
+    std::deque<Job> jobs;
     Scheduler scheduler{RegistrationHooks{AddRegistration, RemoveRegistration}, FakeClock};
 };
 
 TEST_F(SchedulerTest, ExactDueTimesOfAStartedProcess) {
-    Job job;
+    Job &job = NewJob();
     Pid pid = Make(job);
     scheduler.SetPeriod(pid, 100000);
     scheduler.Start(pid);
@@ -102,7 +107,7 @@ TEST_F(SchedulerTest, ExactDueTimesOfAStartedProcess) {
 }
 
 TEST_F(SchedulerTest, CheckDecidesOnTheClockTheLastSetupRead) {
-    Job job;
+    Job &job = NewJob();
     Pid pid = Make(job);
     scheduler.Start(pid);
     ProcessRecord &r = Record(pid);
@@ -114,7 +119,7 @@ TEST_F(SchedulerTest, CheckDecidesOnTheClockTheLastSetupRead) {
 }
 
 TEST_F(SchedulerTest, SlowRunsGoBackToBackAndNeverCatchUp) {
-    Job job;
+    Job &job = NewJob();
     job.body = [] { Advance(250); return 0; };
     Pid pid = Make(job);
     scheduler.SetPeriod(pid, 100000);
@@ -134,7 +139,7 @@ TEST_F(SchedulerTest, SlowRunsGoBackToBackAndNeverCatchUp) {
 }
 
 TEST_F(SchedulerTest, ADueTimeBeforeTheWrapIsDueAfterIt) {
-    Job job;
+    Job &job = NewJob();
     Pid pid = Make(job);
     scheduler.SetPeriod(pid, 1000000);
     SetClicks(0xFFFFFFFFu - 295);
@@ -149,7 +154,7 @@ TEST_F(SchedulerTest, ADueTimeBeforeTheWrapIsDueAfterIt) {
 }
 
 TEST_F(SchedulerTest, StartRegistersOnceAndStopWithdraws) {
-    Job job;
+    Job &job = NewJob();
     Pid pid = Make(job);
     scheduler.Start(pid);
     ProcessRecord &r = Record(pid);
@@ -181,7 +186,7 @@ TEST_F(SchedulerTest, StartRegistersOnceAndStopWithdraws) {
 }
 
 TEST_F(SchedulerTest, AFailingRunStopsItsProcessAfterTheRun) {
-    Job job;
+    Job &job = NewJob();
     job.body = [] { Advance(3); return kRunFailed; };
     Pid pid = Make(job);
     scheduler.SetPeriod(pid, 10000);
@@ -207,7 +212,7 @@ TEST_F(SchedulerTest, AFailingRunStopsItsProcessAfterTheRun) {
 }
 
 TEST_F(SchedulerTest, KilledWhileQueuedTheRunIsDropped) {
-    Job job;
+    Job &job = NewJob();
     Pid pid = MakeDue(job);
     ASSERT_TRUE(Queue(pid));
     scheduler.Kill(pid);
@@ -218,7 +223,7 @@ TEST_F(SchedulerTest, KilledWhileQueuedTheRunIsDropped) {
 }
 
 TEST_F(SchedulerTest, StoppedWhileQueuedTheRunHappensOnceMore) {
-    Job job;
+    Job &job = NewJob();
     Pid pid = MakeDue(job);
     ASSERT_TRUE(Queue(pid));
     scheduler.Stop(pid);
@@ -229,7 +234,7 @@ TEST_F(SchedulerTest, StoppedWhileQueuedTheRunHappensOnceMore) {
 }
 
 TEST_F(SchedulerTest, ARunThatKillsItsOwnProcessFinishesOnALiveRecord) {
-    Job job;
+    Job &job = NewJob();
     Pid pid = Make(job);
     job.body = [&] {
         scheduler.Kill(pid);
@@ -246,7 +251,9 @@ TEST_F(SchedulerTest, ARunThatKillsItsOwnProcessFinishesOnALiveRecord) {
 }
 
 TEST_F(SchedulerTest, ARunMayKillEveryProcessAndMakeNewOnes) {
-    Job a, b, c;
+    Job &a = NewJob();
+    Job &b = NewJob();
+    Job &c = NewJob();
     Pid pa = Make(a), pb = Make(b);
     a.body = [&] {
         scheduler.KillAll();
@@ -266,7 +273,7 @@ TEST_F(SchedulerTest, ARunMayKillEveryProcessAndMakeNewOnes) {
 }
 
 TEST_F(SchedulerTest, AProcessDueAtEveryPassRunsOncePerPassThatMustNotWait) {
-    Job job;
+    Job &job = NewJob();
     Pid pid = MakeDue(job);  // period 0: due at every pass
     // Passes that may wait run it every time.
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(Pass(pid, false));
@@ -280,7 +287,8 @@ TEST_F(SchedulerTest, AProcessDueAtEveryPassRunsOncePerPassThatMustNotWait) {
 }
 
 TEST_F(SchedulerTest, NestedPassesDoNotEndTheOuterPass) {
-    Job outer, other;
+    Job &outer = NewJob();
+    Job &other = NewJob();
     Pid po = Make(outer), pother = Make(other);
     // The outer run calls "update": nested passes that must not wait.
     outer.body = [&] {
@@ -305,7 +313,7 @@ TEST_F(SchedulerTest, NestedPassesDoNotEndTheOuterPass) {
 }
 
 TEST_F(SchedulerTest, ARecordWithARunPendingSetsNoSleep) {
-    Job job;
+    Job &job = NewJob();
     Pid pid = MakeDue(job);
     ProcessRecord &r = Record(pid);
     EXPECT_EQ(scheduler.Setup(r), 0u);
@@ -317,7 +325,9 @@ TEST_F(SchedulerTest, ARecordWithARunPendingSetsNoSleep) {
 }
 
 TEST_F(SchedulerTest, KillingAGroupLeavesTheOthers) {
-    Job a, b, c;
+    Job &a = NewJob();
+    Job &b = NewJob();
+    Job &c = NewJob();
     ProcessGroup group;
     Pid pa = Make(a, &group);
     Pid pb = Make(b);
@@ -334,7 +344,7 @@ TEST_F(SchedulerTest, KillingAGroupLeavesTheOthers) {
 }
 
 TEST_F(SchedulerTest, AHeldRecordOutOfTheTableIsNeitherSetUpNorQueued) {
-    Job job;
+    Job &job = NewJob();
     Pid pid = MakeDue(job);
     ProcessRecord &r = Record(pid);
     r.Hold();

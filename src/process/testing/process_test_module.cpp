@@ -15,7 +15,8 @@
 //                                returns the completion code given
 //     testprocess ticks | runs   the counters, readable from any interpreter
 //     testprocess clock clicks   the clock reads clicks now and runs on
-//     testprocess nextpid pid    the pid the next creation takes
+//     testprocess nextpid ?pid?  the pid the next creation takes (turning
+//                                it back is for this module's tests only)
 
 #include <cstdint>
 
@@ -79,6 +80,18 @@ int SetClock(Tcl_Interp *interp, Tcl_Obj *clicksObj) {
     return TCL_OK;
 }
 
+int NextPid(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    kelb::process::ProcessTable &table = kelb::ProcessScheduler().table();
+    if (objc == 2) {
+        Tcl_SetObjResult(interp, Tcl_NewWideIntObj(table.nextPid()));
+        return TCL_OK;
+    }
+    int pid;
+    if (Tcl_GetIntFromObj(interp, objv[2], &pid) != TCL_OK) return TCL_ERROR;
+    table.SetNextPid(pid);
+    return TCL_OK;
+}
+
 int TestProcessObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     static const char *const kWords[] = {"counter", "native", "ticks", "runs",
                                          "clock",   "nextpid", nullptr};
@@ -88,7 +101,7 @@ int TestProcessObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const o
         return TCL_ERROR;
     }
     if (Tcl_GetIndexFromObj(interp, objv[1], kWords, "word", 0, &word) != TCL_OK) return TCL_ERROR;
-    if (word >= 4 || word == 1) {
+    if (word == 4 || word == 1) {
         if (objc != 3) {
             Tcl_WrongNumArgs(interp, 2, objv, "value");
             return TCL_ERROR;
@@ -100,12 +113,7 @@ int TestProcessObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const o
     case 2: Tcl_SetObjResult(interp, Tcl_NewIntObj(ticks)); return TCL_OK;
     case 3: Tcl_SetObjResult(interp, Tcl_NewLongObj(nativeRuns)); return TCL_OK;
     case 4: return SetClock(interp, objv[2]);
-    default: {
-        int pid;
-        if (Tcl_GetIntFromObj(interp, objv[2], &pid) != TCL_OK) return TCL_ERROR;
-        kelb::ProcessScheduler().table().SetNextPid(pid);
-        return TCL_OK;
-    }
+    default: return NextPid(interp, objc, objv);
     }
 }
 
