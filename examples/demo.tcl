@@ -82,3 +82,15 @@ show {set /d/size}
 puts "Export text of /demo:[qenutil export /demo]"
 show {tree rm /demo}
 show {tree exists /d}
+
+section "Periodic process"
+# A process runs its script once per period while the event loop runs.
+set ticks 0
+set pid [process create {incr ::ticks} -period 100000 -description ticker]
+process start $pid
+wait 550
+puts "ticks after 0.55 s of the event loop (one per 100 ms, the first at once): $ticks"
+show [list process configure $pid]
+show [list process configure $pid -frequency]
+puts [string trimright [process ps]]
+process kill $pid

@@ -52,6 +52,7 @@ void Scheduler::KillAll() noexcept {
 std::optional<std::uint64_t> Scheduler::Setup(ProcessRecord &record) noexcept {
     std::uint64_t now = clock_();
     lastClicks_ = ClicksOf(now);
+    checkReadsClock_ = true;
     // A record whose run is queued or under way cannot be queued again
     // until that run is over, so it gives no reason to stay awake: a run
     // that enters the event loop would otherwise make that loop spin.
@@ -60,6 +61,10 @@ std::optional<std::uint64_t> Scheduler::Setup(ProcessRecord &record) noexcept {
 }
 
 bool Scheduler::Check(ProcessRecord &record, bool dontWait) noexcept {
+    if (checkReadsClock_) {
+        lastClicks_ = Now();
+        checkReadsClock_ = false;
+    }
     if (!record.listed()) return false;
     // Runs inside a run's nested loop do not end the outer pass: only a
     // check at the outermost level starts a new one.

@@ -58,12 +58,17 @@ public:
 
     // Event-loop side, for a registered record.
     //
-    // Samples the clock for the pass and answers how many microseconds the
-    // loop may sleep for this record, or nothing when it sets no limit
-    // (unlisted, or a run already queued or under way).
+    // Reads the clock and answers how many microseconds the loop may sleep
+    // for this record, or nothing when it sets no limit (unlisted, or a run
+    // already queued or under way).
     std::optional<std::uint64_t> Setup(ProcessRecord &record) noexcept;
-    // Whether to queue a run now, by the clock the last setup sampled; when
-    // it answers true the record is marked pending until the run is over.
+    // Whether to queue a run now; when it answers true the record is marked
+    // pending until the run is over. The first check after the setups of a
+    // pass reads the clock again, since the notifier has waited in between,
+    // and every check of the pass decides on that reading: a process whose
+    // due time came during the wait is queued in the same pass, instead of
+    // in another pass that may not wait (and costs a round trip to Tcl's
+    // notifier thread).
     // In a pass that must not wait (dontWait, as "update" asks), a record
     // that has run since the last outermost check is passed over, so that
     // such a pass comes to an end even when the record is due at every
@@ -85,7 +90,8 @@ private:
     ProcessTable table_;
     RegistrationHooks hooks_;
     MicroClock clock_;
-    Clicks lastClicks_ = 0;  // the clock as the latest setup read it
+    Clicks lastClicks_ = 0;     // the clock as the pass's setups, then checks, read it
+    bool checkReadsClock_ = false;  // set by setup: the next check reads the clock
     int depth_ = 0;          // runs under way (nested through the event loop)
 };
 

@@ -106,16 +106,28 @@ TEST_F(SchedulerTest, ExactDueTimesOfAStartedProcess) {
     EXPECT_EQ(job.runs, 2);
 }
 
-TEST_F(SchedulerTest, CheckDecidesOnTheClockTheLastSetupRead) {
-    Job &job = NewJob();
-    Pid pid = Make(job);
-    scheduler.Start(pid);
-    ProcessRecord &r = Record(pid);
-    scheduler.Setup(r);  // reads 5000
-    Advance(30);         // the notifier sleeps
-    EXPECT_FALSE(scheduler.Check(r, false));
-    scheduler.Setup(r);
-    EXPECT_TRUE(scheduler.Check(r, false));
+TEST_F(SchedulerTest, ThePassDecidesOnTheClockAsItsFirstCheckReadsIt) {
+    Job &a = NewJob();
+    Job &b = NewJob();
+    Pid pa = Make(a), pb = Make(b);
+    scheduler.SetPeriod(pa, 30000);
+    scheduler.SetPeriod(pb, 31000);
+    scheduler.Start(pa);
+    scheduler.Start(pb);
+    Advance(1);
+    ASSERT_TRUE(Pass(pa));  // at 5001: a due next at 5030, b at 5031
+    ASSERT_TRUE(Pass(pb));
+    scheduler.Setup(Record(pa));  // both read 5001
+    scheduler.Setup(Record(pb));
+    Advance(30);  // the notifier sleeps until 5031
+    EXPECT_TRUE(scheduler.Check(Record(pa), false));
+    EXPECT_EQ(scheduler.lastClicks(), 5031u);
+    Advance(1);  // b's check decides on the same reading
+    EXPECT_FALSE(scheduler.Check(Record(pb), false));
+    // A check without a setup before it reads nothing new.
+    EXPECT_FALSE(scheduler.Check(Record(pb), false));
+    scheduler.Setup(Record(pb));
+    EXPECT_TRUE(scheduler.Check(Record(pb), false));
 }
 
 TEST_F(SchedulerTest, SlowRunsGoBackToBackAndNeverCatchUp) {
