@@ -36,18 +36,6 @@ TEST(ProcessTable, PidsCountUpAndAreNeverReused) {
     EXPECT_EQ(table.size(), 3u);
 }
 
-TEST(ProcessTable, NewRecordsAreStoppedWithEmptyStatistics) {
-    ProcessTable table;
-    ProcessRecord *r = table.Create(Noop, nullptr, nullptr, nullptr);
-    EXPECT_EQ(r->state, ProcessState::Stopped);
-    EXPECT_FALSE(r->pending);
-    EXPECT_EQ(r->timing.period, 0u);
-    EXPECT_EQ(r->timing.nextTime, 0u);
-    EXPECT_EQ(r->timing.minTime, kNoRunYet);
-    EXPECT_TRUE(r->description.empty());
-    EXPECT_TRUE(r->listed());
-}
-
 TEST(ProcessTable, ARecordLivesUntilItsLastHoldGoes) {
     int released = 0;
     ProcessTable table;

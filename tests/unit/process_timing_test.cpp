@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "process/process_timing.h"
 
 using namespace kelb::process;
@@ -61,21 +59,6 @@ TEST(ProcessTiming, RunsAdvanceTheDueTimeFromTheLastDueTime) {
     timing.nextTime = kWrap296;
     timing.RecordRun(0);
     EXPECT_EQ(timing.nextTime, 704u);
-}
-
-TEST(ProcessTiming, HalvingAverageOfSlowRunsSettlesOneBelow) {
-    Timing timing;
-    timing.period = 100000;
-    timing.Restart(0);
-    std::vector<Clicks> averages;
-    for (int run = 0; run < 10; ++run) {
-        timing.RecordRun(250);
-        averages.push_back(timing.avgTime);
-    }
-    EXPECT_EQ(averages, (std::vector<Clicks>{125, 187, 218, 234, 242, 246, 248, 249, 249, 249}));
-    EXPECT_EQ(timing.maxTime, 250u);
-    EXPECT_EQ(timing.minTime, 250u);
-    EXPECT_EQ(timing.nextTime, 1000u);
 }
 
 TEST(ProcessTiming, StatisticsOfMixedRunsAndTheirClearing) {
