@@ -77,7 +77,8 @@ void ReleaseInterpFunc(void *clientData) noexcept {
 template <typename Data>
 ProcessRecord *CreateOwning(std::unique_ptr<Data> data, process::RunProc runProc,
                             process::ReleaseProc releaseProc, ProcessGroup &group) {
-    ProcessRecord *record = ProcessScheduler().table().Create(runProc, data.get(), releaseProc, &group);
+    ProcessRecord *record =
+        ProcessScheduler().table().Create(runProc, data.get(), releaseProc, &group);
     if (record) data.release();
     return record;
 }
@@ -113,7 +114,9 @@ ProcessRecord *ProcessCreateScriptRecord(Tcl_Interp *interp, Tcl_Obj *scriptPtr)
 }
 
 int ProcessCreate(ProcessRunProc *runProc, ClientData clientData) {
-    return PidOf([&] { return ProcessScheduler().table().Create(runProc, clientData, nullptr, nullptr); });
+    return PidOf([&] {
+        return ProcessScheduler().table().Create(runProc, clientData, nullptr, nullptr);
+    });
 }
 
 int ProcessCreateForInterp(Tcl_Interp *interp, ProcessRunProc *runProc) {

@@ -21,8 +21,9 @@ using process::ProcessRecord;
 
 // A queued run. It names its process by pid, which is never reused, so a
 // run queued for a process that has since been killed finds nothing and is
-// dropped, and it holds nothing that Tcl could free without us: Tcl
-// releases unserved events with ckfree alone at exit.
+// dropped, even if a new record has taken the old one's memory. It holds
+// no reference either, so Tcl may free it unserved (as it does at exit,
+// with ckfree alone) without leaking anything.
 struct ProcessEvent {
     Tcl_Event header;  // first, as Tcl_QueueEvent requires
     int pid;
@@ -41,6 +42,7 @@ int ProcessEventProc(Tcl_Event *evPtr, int flags) noexcept {
     return 1;
 }
 
+// Before the notifier waits: no longer than until the process is due.
 void ProcessSetupProc(ClientData clientData, int flags) noexcept {
     if (!(flags & TCL_TIMER_EVENTS)) return;
     auto sleep = ProcessScheduler().Setup(*static_cast<ProcessRecord *>(clientData));
@@ -51,6 +53,7 @@ void ProcessSetupProc(ClientData clientData, int flags) noexcept {
     Tcl_SetMaxBlockTime(&blockTime);
 }
 
+// After the wait: queues one run, at the tail, when the process is due.
 void ProcessCheckProc(ClientData clientData, int flags) noexcept {
     if (!(flags & TCL_TIMER_EVENTS)) return;
     auto &record = *static_cast<ProcessRecord *>(clientData);

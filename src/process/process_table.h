@@ -22,7 +22,13 @@ using Pid = std::int32_t;
 
 // The state codes, as the listings number them. Only Active and Stopped
 // are ever stored: a killed process leaves the table instead.
-enum class ProcessState : std::uint8_t { Active = 0, Stopped = 1, Halted = 2, Sleep = 3, Killed = 4 };
+enum class ProcessState : std::uint8_t {
+    Active = 0,
+    Stopped = 1,
+    Halted = 2,
+    Sleep = 3,
+    Killed = 4,
+};
 
 // What a run returns: a Tcl completion code. kRunFailed (TCL_ERROR) stops
 // the process; every other code leaves it running.
