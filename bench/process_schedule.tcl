@@ -5,8 +5,12 @@
 #     times operations in a loop and does not fit here: these jobs run from
 #     the event loop for seconds at a time.
 #
-#     Usage: tclsh bench/process_schedule.tcl ?-library path? ?-seconds s?
-#                ?-repeat n? ?-sizes {1 100 1000}? ?-periods {10 100}?
+#     Usage (after a Release build: cmake -S . -B build
+#     -DCMAKE_BUILD_TYPE=Release && cmake --build build):
+#         tclsh bench/process_schedule.tcl ?-library path? ?-seconds s?
+#             ?-repeat n? ?-sizes {1 100 1000}? ?-periods {10 100}?
+#             ?-variants {kelb rearm driftfree}?
+#     The defaults take about 5 minutes (-repeat 7: 12 minutes).
 #
 #     -library  the library to load (default: build/libkelb12.so)
 #     -seconds  how long each measurement services the loop with vwait
@@ -26,7 +30,8 @@
 #     measurement, and how many of them came), the mean and 99th-percentile
 #     lateness of all runs against that schedule, and the CPU time of the
 #     whole process (all threads) per run made. The variants alternate within
-#     one process, so that a slow spell of the machine falls on all alike.
+#     one process, so that a slow spell of the machine falls on all alike,
+#     and each measurement starts at a random point of the millisecond.
 
 namespace eval pbench {
     variable options [dict create -library "" -seconds 5 -repeat 3 \
@@ -109,6 +114,16 @@ proc pbench::Stop {pids} {
     foreach id [after info] {after cancel $id}
 }
 
+# Waits a random part of a millisecond. Schedules count whole milliseconds
+# (the scheduler's clock, and the delays of "after"), so how late a run
+# comes depends on where in the millisecond its job started; measurements
+# that follow one another at fixed intervals would otherwise all start at
+# nearly the same point, or drift through the millisecond in step.
+proc pbench::RandomPhase {} {
+    set until [expr {[clock microseconds] + int(rand() * 1000)}]
+    while {[clock microseconds] < $until} {}
+}
+
 proc pbench::Percentile {sorted fraction} {
     if {![llength $sorted]} {return 0}
     set index [expr {min([llength $sorted] - 1, int(ceil($fraction * [llength $sorted])) - 1)}]
@@ -126,6 +141,7 @@ proc pbench::Measure {variant n ms seconds} {
     array unset runs
     for {set job 0} {$job < $n} {incr job} {set runs($job) 0}
     set late {}
+    RandomPhase
     set cpu [CpuNanos]
     set pids [Start $variant $n $ms]
     after [expr {$seconds * 1000}] {set ::pbench::done 1}
