@@ -94,3 +94,10 @@ show [list process configure $pid]
 show [list process configure $pid -frequency]
 puts [string trimright [process ps]]
 process kill $pid
+
+section "Runtime counter"
+# /env.runtime counts the seconds the event loop has run since the load;
+# the first count comes at the first pass, then one per second.
+puts "/env.runtime now: [set /env.runtime]"
+wait 1100
+puts "/env.runtime after 1.1 s more: [set /env.runtime]"

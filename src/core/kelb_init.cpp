@@ -6,6 +6,7 @@
 //     script library and announce the package.
 
 #include "core/kelb.h"
+#include "core/runtime_node.h"
 #include "core/script_library.h"
 
 #define KELB_EXPORT extern "C" __attribute__((visibility("default")))
@@ -58,6 +59,7 @@ KELB_EXPORT int Kelb_Init(Tcl_Interp *interp) {
     for (const Module &module : kModules) InitModule(interp, module);
     kelb::ScriptLibraryEval(interp);
     Tcl_PkgProvide(interp, "Kelb", KELB_VERSION);
+    kelb::RuntimeNodeInit(interp);
     return TCL_OK;
 }
 
