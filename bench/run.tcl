@@ -75,17 +75,17 @@ proc bench::Median {values} {
 }
 
 # Builds the timing procedure of one implementation of a case.
-proc bench::TimerFor {opts spec} {
+proc bench::TimerFor {opts definition} {
     variable options
-    if {[string match -* [string trimleft $spec]]} {
-        set spec [dict merge {-setup {} -cleanup {}} $spec]
+    if {[string match -* [string trimleft $definition]]} {
+        set definition [dict merge {-setup {} -cleanup {}} $definition]
     } else {
-        set spec [dict create -setup {} -body $spec -cleanup {}]
+        set definition [dict create -setup {} -body $definition -cleanup {}]
     }
     set iterations [expr {max(1, int([dict get $opts -iterations] * [dict get $options -scale]))}]
-    set timer [MakeTimer "[dict get $opts -setup]\n[dict get $spec -setup]" \
-                   [dict get $spec -body] \
-                   "[dict get $spec -cleanup]\n[dict get $opts -cleanup]" $iterations]
+    set timer [MakeTimer "[dict get $opts -setup]\n[dict get $definition -setup]" \
+                   [dict get $definition -body] \
+                   "[dict get $definition -cleanup]\n[dict get $opts -cleanup]" $iterations]
     return [list $timer [expr {$iterations * [dict get $opts -ops]}]]
 }
 
@@ -96,9 +96,9 @@ proc bench::MeasureCase {opts implementations} {
     variable options
     variable peers
     set timers {}
-    foreach {impl spec} $implementations {
+    foreach {impl definition} $implementations {
         if {[dict exists $peers $impl] && [dict get $peers $impl]} {
-            dict set timers $impl [TimerFor $opts $spec]
+            dict set timers $impl [TimerFor $opts $definition]
         }
     }
     set samples {}
@@ -147,7 +147,7 @@ proc bench::Report {} {
         set line [format "  %-30s" $name]
         set times [MeasureCase $opts $implementations]
         set kelbTime [expr {[dict exists $times kelb] ? [dict get $times kelb] : ""}]
-        foreach {impl spec} $implementations {
+        foreach {impl definition} $implementations {
             if {![dict exists $times $impl]} {
                 append line [format " | %-8s %10s" $impl n/a]
             } elseif {[lindex [dict get $times $impl] 0] eq "error"} {

@@ -93,6 +93,23 @@ const Subcommand<Handler> *LookupSubcommand(Tcl_Interp *interp, Tcl_Obj *objPtr,
     return &table[index];
 }
 
+// The opening of every command with subcommands: fewer than two words
+// get Tcl's wrong # args message with usage; otherwise the second word is
+// looked up in table (Tcl's message for a bad one, naming it what) and the
+// interpreter result is reset. Returns the entry, or nullptr on failure.
+template <typename Handler>
+const Subcommand<Handler> *FindSubcommand(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[],
+                                          const Subcommand<Handler> *table, const char *usage,
+                                          const char *what = "command") noexcept {
+    if (objc < 2) {
+        Tcl_WrongNumArgs(interp, 1, objv, usage);
+        return nullptr;
+    }
+    const Subcommand<Handler> *entry = LookupSubcommand(interp, objv[1], table, what);
+    if (entry != nullptr) Tcl_ResetResult(interp);
+    return entry;
+}
+
 // Calls a command body and turns any C++ exception into a Tcl error, so
 // that none unwinds through Tcl's C frames. Only allocation can throw in
 // this library; anything else is reported rather than lost.

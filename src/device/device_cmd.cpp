@@ -102,11 +102,7 @@ const Subcommand<DeviceHandler> kDeviceSubcommands[] = {
 //
 //     Words after the ones a subcommand uses are ignored.
 int DeviceObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 2) {
-        Tcl_WrongNumArgs(interp, 1, objv, "command ?arg?");
-        return TCL_ERROR;
-    }
-    const auto *entry = LookupSubcommand(interp, objv[1], kDeviceSubcommands, "command");
+    const auto *entry = FindSubcommand(interp, objc, objv, kDeviceSubcommands, "command ?arg?");
     if (entry == nullptr) return TCL_ERROR;
     return entry->handler(interp, objc, objv);
 }

@@ -116,11 +116,7 @@ int MatrixDtCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 //     number of words and runs it. Words beyond those a subcommand needs
 //     are ignored.
 int MatrixObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 2) {
-        Tcl_WrongNumArgs(interp, 1, objv, "command ?arg?");
-        return TCL_ERROR;
-    }
-    const auto *entry = LookupSubcommand(interp, objv[1], kMatrixSubcommands, "command");
+    const auto *entry = FindSubcommand(interp, objc, objv, kMatrixSubcommands, "command ?arg?");
     if (entry == nullptr) return TCL_ERROR;
     const MatrixSubcommand &subcommand = entry->handler;
     if (subcommand.proc == nullptr) return Fail(interp, kUnimplemented);

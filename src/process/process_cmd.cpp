@@ -172,14 +172,8 @@ const Subcommand<Handler> kSubcommands[] = {
 
 // Syntax: process command ?arg arg ...?
 int ProcessObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 2) {
-        Tcl_WrongNumArgs(interp, 1, objv, "command ?arg arg ...?");
-        return TCL_ERROR;
-    }
-    const Subcommand<Handler> *subcommand =
-        LookupSubcommand(interp, objv[1], kSubcommands, "command");
+    const auto *subcommand = FindSubcommand(interp, objc, objv, kSubcommands, "command ?arg arg ...?");
     if (!subcommand) return TCL_ERROR;
-    Tcl_ResetResult(interp);
     return subcommand->handler(interp, objc, objv);
 }
 

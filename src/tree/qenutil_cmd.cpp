@@ -158,11 +158,8 @@ const Subcommand<Handler> kQenutilSubcommands[] = {
 
 // Syntax: qenutil command ?arg ...?
 int QenutilObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 2) return TreeUsage(interp, objv, "command ?arg?");
-    const Subcommand<Handler> *sub =
-        LookupSubcommand(interp, objv[1], kQenutilSubcommands, "command");
+    const auto *sub = FindSubcommand(interp, objc, objv, kQenutilSubcommands, "command ?arg?");
     if (sub == nullptr) return TCL_ERROR;
-    Tcl_ResetResult(interp);
     return sub->handler(interp, objc, objv);
 }
 

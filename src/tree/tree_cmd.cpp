@@ -178,10 +178,8 @@ std::string_view TreeWord(Tcl_Obj *objPtr) {
 
 // Syntax: tree command ?arg ...?
 int TreeObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 2) return TreeUsage(interp, objv, "command ?arg?");
-    const Subcommand<Handler> *sub = LookupSubcommand(interp, objv[1], kTreeSubcommands, "command");
+    const auto *sub = FindSubcommand(interp, objc, objv, kTreeSubcommands, "command ?arg?");
     if (sub == nullptr) return TCL_ERROR;
-    Tcl_ResetResult(interp);
     return sub->handler(interp, objc, objv);
 }
 

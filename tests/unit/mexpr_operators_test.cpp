@@ -5,23 +5,11 @@
 #include <vector>
 
 #include "matrix/mexpr_operators.h"
+#include "matrix_test_support.h"
 
 using namespace kelb;
-
-namespace {
-
-void Push(MatrixStack &stack, int rows, int cols, std::vector<double> values) {
-    Matrix *m = stack.Push();
-    ASSERT_NE(m, nullptr);
-    m->Reshape(rows, cols);
-    std::copy(values.begin(), values.end(), m->data());
-}
-
-std::vector<double> Top(MatrixStack &stack) {
-    return {stack.top().data(), stack.top().data() + stack.top().size()};
-}
-
-}  // namespace
+using kelb::testing::Push;
+using kelb::testing::Top;
 
 TEST(MexprOperator, OperandCountChecks) {
     MatrixStack stack;

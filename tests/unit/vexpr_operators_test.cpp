@@ -9,23 +9,15 @@
 
 #include "matrix/matrix_kernels.h"
 #include "matrix/vexpr_operators.h"
+#include "matrix_test_support.h"
 
 using namespace kelb;
+using kelb::testing::Push;
+using kelb::testing::Top;
 
 namespace {
 
-void Push(MatrixStack &stack, int rows, int cols, std::vector<double> values) {
-    Matrix *m = stack.Push();
-    ASSERT_NE(m, nullptr);
-    m->Reshape(rows, cols);
-    std::copy(values.begin(), values.end(), m->data());
-}
-
 void PushVector(MatrixStack &stack, double x, double y, double z) { Push(stack, 3, 1, {x, y, z}); }
-
-std::vector<double> Top(MatrixStack &stack) {
-    return {stack.top().data(), stack.top().data() + stack.top().size()};
-}
 
 // Applies op to the vectors a and b (or to a alone when b is empty) and
 // returns the top entry.

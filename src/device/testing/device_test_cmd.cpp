@@ -134,11 +134,8 @@ const Subcommand<TestHandler> kTestSubcommands[] = {
 
 // Syntax: devicetest subcommand ?arg ...?
 int DeviceTestObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 2) {
-        Tcl_WrongNumArgs(interp, 1, objv, "subcommand ?arg ...?");
-        return TCL_ERROR;
-    }
-    const auto *entry = LookupSubcommand(interp, objv[1], kTestSubcommands, "subcommand");
+    const auto *entry = FindSubcommand(interp, objc, objv, kTestSubcommands,
+                                       "subcommand ?arg ...?", "subcommand");
     if (entry == nullptr) return TCL_ERROR;
     return entry->handler(interp, objc, objv);
 }
