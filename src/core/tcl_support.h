@@ -64,18 +64,58 @@ private:
     Tcl_DString ds_;
 };
 
-// Replaces the interpreter result with a constant message and fails.
+// The error code of a Kelb failure: {KELB <module> <condition> ?detail?}.
+// Every module keeps its own closed table of these and lists it in its
+// manual page, so that "try ... trap {KELB TREE NODE_NOT_FOUND}" works.
+struct ErrorCode {
+    const char *module;     // MATRIX, PROCESS, DEVICE, TREE, LIBRARY, CORE
+    const char *condition;  // upper case, words joined by "_"
+};
+
+// Sets the interpreter's error code to code, with detail as a fourth
+// element when given. Replaces whatever code an earlier conversion left.
+inline void SetErrorCode(Tcl_Interp *interp, ErrorCode code,
+                         const char *detail = nullptr) noexcept {
+    Tcl_SetErrorCode(interp, "KELB", code.module, code.condition, detail,
+                     static_cast<char *>(nullptr));
+}
+
+// Replaces the interpreter result with message, sets code, and fails.
+inline int Fail(Tcl_Interp *interp, const char *message, ErrorCode code,
+                const char *detail = nullptr) noexcept {
+    Tcl_ResetResult(interp);
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(message, -1));
+    SetErrorCode(interp, code, detail);
+    return TCL_ERROR;
+}
+
+// Replaces the interpreter result with message and fails with the error
+// code reset, so no code of an earlier conversion outlives its message.
+// Every Kelb failure should carry a code of its own: use the form above.
 inline int Fail(Tcl_Interp *interp, const char *message) noexcept {
+    Tcl_ResetResult(interp);
     Tcl_SetObjResult(interp, Tcl_NewStringObj(message, -1));
     return TCL_ERROR;
 }
 
+inline constexpr ErrorCode kNoMemory{"CORE", "MEMORY"};
+inline constexpr ErrorCode kInternalError{"CORE", "INTERNAL"};
+
+// Word counts of a table row that accepts any number of words.
+inline constexpr int kAnyWords = -1;
+
 // One entry of a subcommand table: the name Tcl matches (with unique
-// abbreviations) and what to call. Tables end with a null name.
+// abbreviations), what to call, and the words the subcommand accepts,
+// counting the command and the subcommand themselves. Outside that range
+// FindSubcommand answers Tcl's "wrong # args" with usage, which names the
+// subcommand and its arguments. Tables end with a null name.
 template <typename Handler>
 struct Subcommand {
     const char *name;
     Handler handler;
+    int minWords = 2;
+    int maxWords = kAnyWords;
+    const char *usage = nullptr;
 };
 
 // Looks objPtr up in a null-terminated subcommand table with Tcl's own
@@ -95,7 +135,8 @@ const Subcommand<Handler> *LookupSubcommand(Tcl_Interp *interp, Tcl_Obj *objPtr,
 
 // The opening of every command with subcommands: fewer than two words
 // get Tcl's wrong # args message with usage; otherwise the second word is
-// looked up in table (Tcl's message for a bad one, naming it what) and the
+// looked up in table (Tcl's message for a bad one, naming it what), the
+// number of words is checked against the entry's range, and the
 // interpreter result is reset. Returns the entry, or nullptr on failure.
 template <typename Handler>
 const Subcommand<Handler> *FindSubcommand(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[],
@@ -106,7 +147,12 @@ const Subcommand<Handler> *FindSubcommand(Tcl_Interp *interp, int objc, Tcl_Obj 
         return nullptr;
     }
     const Subcommand<Handler> *entry = LookupSubcommand(interp, objv[1], table, what);
-    if (entry != nullptr) Tcl_ResetResult(interp);
+    if (entry == nullptr) return nullptr;
+    if (objc < entry->minWords || (entry->maxWords != kAnyWords && objc > entry->maxWords)) {
+        Tcl_WrongNumArgs(interp, 1, objv, entry->usage);
+        return nullptr;
+    }
+    Tcl_ResetResult(interp);
     return entry;
 }
 
@@ -118,9 +164,9 @@ int GuardCommand(Tcl_Interp *interp, Body &&body) noexcept {
     try {
         return body();
     } catch (const std::bad_alloc &) {
-        return Fail(interp, "not enough memory");
+        return Fail(interp, "not enough memory", kNoMemory);
     } catch (...) {
-        return Fail(interp, "internal error");
+        return Fail(interp, "internal error", kInternalError);
     }
 }
 
