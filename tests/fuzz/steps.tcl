@@ -143,7 +143,7 @@ proc ::fz::gen::treeStep {} {
     set words [list [pick {tree tree tree qen}] $sub]
     switch -glob -- $sub {
         s - set { lappend words [path] [value] }
-        cp - ln - mv { lappend words [path] [pick [list [path] [path] {} [path]/]] }
+        cp - ln - mv { lappend words [path] [pick [list [path] [path] "{}" [path]/]] }
         children - ch { lappend words [pick [list [path] [path]/ /]] }
         default { lappend words [path] }
     }
