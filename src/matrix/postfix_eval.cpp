@@ -16,8 +16,7 @@ namespace {
 // any other length is an operand (and its string, which may be long, need
 // not be generated). Otherwise the first character decides.
 bool CouldBeOperator(const PostfixCalculator &calculator, Tcl_Obj *objPtr) {
-    static const Tcl_ObjType *const listType = Tcl_GetObjType("list");
-    if (objPtr->bytes == nullptr && objPtr->typePtr == listType) {
+    if (IsPureList(objPtr)) {
         TclSize length;
         if (Tcl_ListObjLength(nullptr, objPtr, &length) != TCL_OK || length != 1) return false;
     }
