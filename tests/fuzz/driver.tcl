@@ -27,6 +27,9 @@ if {[info exists ::env(KELB_DEVICE_TEST_LIBRARY)]} {
 if {[file exists $::fz::deviceLibrary]} {
     load $::fz::deviceLibrary Kelbdevicetest
 }
+if {[file exists $::fz::linkHelper]} {
+    load $::fz::linkHelper Kelbtreetest
+}
 
 # Background errors (from "after" scripts and channel handlers) are
 # expected and ignored, like the steps' own errors.

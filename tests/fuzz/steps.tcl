@@ -111,6 +111,8 @@ proc ::fz::gen::action {} {
         "tree rm /env" \
         "process create {incr ::fz::ticks}" \
         "interp delete \[fz::kid [rand 5]\]" \
+        "interp delete \[fz::child\]" \
+        "kelbtest_update [plainPath]" \
     ]]
 }
 
@@ -130,7 +132,7 @@ set ::fz::gen::kinds {
     treeStep 14 qenutilStep 6 variableStep 10 traceStep 6 procStep 4
     mathStep 12 matrixStep 5 processStep 10 eventStep 6 interpStep 2
     renameStep 2 coroutineStep 3 libraryStep 6 deviceStep 5
-    runtimeStep 3 argsStep 5
+    runtimeStep 3 argsStep 5 linkStep 4
 }
 
 proc ::fz::gen::catchEach {args} {
@@ -269,6 +271,7 @@ proc ::fz::gen::eventStep {} {
         update "update idletasks" "fz::pump [rand 10]" \
         "after 0 [list [action]]" "after idle [list [action]]" \
         "after 0 {update; fz::pump 1}" "wait [rand 3]" \
+        [vwaitNode] \
         "after [rand 3] {after 2 {set ::fz::flag 1}; vwait ::fz::flag}; fz::pump 5" \
     ]]]
 }
@@ -358,4 +361,24 @@ proc ::fz::gen::argsStep {} {
                              configure export start 0 /a}]
     }
     return [catchEach [join $words]]
+}
+
+# C variables linked to node values (through the test helper), while the
+# nodes are replaced, moved and removed, in this and child interpreters.
+proc ::fz::gen::linkStep {} {
+    set p [plainPath]
+    set where [pick [list "" "\[fz::kid [rand 5]\] eval"]]
+    return [catchEach "tree set $p [rand 9]" "$where kelbtest_link $p [pick {{} readonly}]" \
+        [action] "kelbtest_counter [rand 99]" "kelbtest_update $p" "set $p [value]" \
+        [pick [list "kelbtest_unlink $p" "tree rm $p" "tree set $p 1" [action]]]]
+}
+
+# vwait on a node variable while deferred scripts act on the node; the
+# wait ends when the node is written or its value goes. Nothing here moves
+# the node (a moved value would leave the wait waiting for good).
+proc ::fz::gen::vwaitNode {} {
+    set p [plainPath]
+    set acts [list "tree rm $p" "unset $p" "tree set $p 5" "process kill \[fz::lastpid\]" update \
+                  "tree cp $p [plainPath]" "tree ln $p [plainPath]" "interp delete \[fz::kid 0\]"]
+    return "tree set $p 0; after [rand 3] [list [pick $acts]]; after [rand 4] [list [pick $acts]]; after 8 {catch {set $p 1}}; after 12 {catch {tree set $p 2}}; after 16 {catch {tree rm $p}}; vwait $p"
 }
