@@ -41,13 +41,6 @@ proc ::fz::runStep {log number script} {
     fz::trim
 }
 
-proc ::fz::finish {} {
-    # Leave nothing running, so that the exit is an ordinary one.
-    foreach pid $::fz::pids {catch {process kill $pid}}
-    foreach kid $::fz::kids {catch {interp delete $kid}}
-    foreach channel $::fz::channels {catch {close $channel}}
-    exit 0
-}
 
 lassign $argv mode
 switch -- $mode {
@@ -58,6 +51,7 @@ switch -- $mode {
         for {set i 0} {$i < $count} {incr i} {
             fz::runStep $log $i [fz::gen::step]
         }
+        fz::runStep $log $count [fz::gen::teardown]
         close $log
     }
     replay {
@@ -75,4 +69,6 @@ switch -- $mode {
         exit 2
     }
 }
-fz::finish
+# The exit tears down whatever the last steps left: processes, child
+# interpreters, channels, traces and links.
+exit 0

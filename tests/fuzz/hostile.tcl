@@ -196,6 +196,7 @@ proc ::fz::channel {n} {
 
 # Reads what a device channel has, from its readable handler.
 proc ::fz::drain {channel} {
+    catch {fconfigure $channel -blocking 0}
     if {[catch {read $channel} data] || [eof $channel]} {
         catch {close $channel}
     }

@@ -232,10 +232,21 @@ proc ::fz::gen::mathStep {} {
 
 proc ::fz::gen::matrixStep {} {
     set sub [pick {range length integrate differentiate cramer transform canscale dt set vars r bogus}]
-    set words [list matrix $sub]
-    for {set n [rand 5]} {$n > 0} {incr n -1} {
-        lappend words [pick [list [value] [value] {{0 0 90}} {{1 2}} {{0 0 1 1}}]]
+    # Arguments of a workable shape for the subcommand, some of them
+    # replaced by hostile values.
+    switch -- $sub {
+        range - r { set args [list [matrixText] "{[lmap i {1 2 3 4} {expr {[rand 7] - 2}}]}"] }
+        length { set args [list [matrixText]] }
+        cramer { set args [list [matrixText] [matrixText]] }
+        transform { set args [list [matrixText] "{[rand 360] 0 [rand 90]}" "{1 2 3}"] }
+        canscale { set args [list [matrixText] "{10 20}" "{2 -1}"] }
+        dt { set args [list [pick {0.5 -1 0 1e308 NaN x}]] }
+        default { set args {} }
     }
+    set words [list matrix $sub]
+    foreach arg $args {lappend words [expr {[chance 4] ? [value] : $arg}]}
+    if {[chance 8]} {lappend words [value]}
+    if {[chance 8]} {set words [lrange $words 0 [rand [llength $words]]]}
     return [catchEach [join $words]]
 }
 
@@ -381,4 +392,18 @@ proc ::fz::gen::vwaitNode {} {
     set acts [list "tree rm $p" "unset $p" "tree set $p 5" "process kill \[fz::lastpid\]" update \
                   "tree cp $p [plainPath]" "tree ln $p [plainPath]" "interp delete \[fz::kid 0\]"]
     return "tree set $p 0; after [rand 3] [list [pick $acts]]; after [rand 4] [list [pick $acts]]; after 8 {catch {set $p 1}}; after 12 {catch {tree set $p 2}}; after 16 {catch {tree rm $p}}; vwait $p"
+}
+
+# The last step: how the run ends. Tidily, or leaving processes, child
+# interpreters, channels, traces and links for the exit to tear down, or
+# with the commands deleted first.
+proc ::fz::gen::teardown {} {
+    return [pick {
+        {foreach pid $::fz::pids {catch {process kill $pid}}; foreach k $::fz::kids {catch {interp delete $k}}; foreach c $::fz::channels {catch {close $c}}}
+        {}
+        {catch {process start [process create {incr ::fz::ticks} -period 0]}; fz::pump 2}
+        {foreach c {process device tree qen qenutil} {catch {rename $c {}}}; fz::pump 2}
+        {foreach k $::fz::kids {catch {$k eval {process start [process create {update} -period 0]}}}; after 0 {foreach k $::fz::kids {catch {interp delete $k}}}; fz::pump 3}
+        {catch {tree rm /env}; catch {tree rm /a}; fz::pump 2}
+    }]
 }
