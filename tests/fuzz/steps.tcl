@@ -218,7 +218,7 @@ proc ::fz::gen::mathStep {} {
     set operators {+ * *. *x ~ 1/ - / transpose inverse determinate adjoint noop
                    half distance distInvSq length normalize rad2deg deg2rad pi t i d a n 1}
     for {set n [rand 9]} {$n > 0} {incr n -1} {
-        lappend words [expr {[chance 2] ? [pick $operators] : [value]}]
+        lappend words [if {[chance 2]} {pick $operators} else value]
     }
     if {[chance 6]} {
         # The same object twice: the second use sees what the first left on it.
@@ -244,7 +244,7 @@ proc ::fz::gen::matrixStep {} {
         default { set args {} }
     }
     set words [list matrix $sub]
-    foreach arg $args {lappend words [expr {[chance 4] ? [value] : $arg}]}
+    foreach arg $args {lappend words [if {[chance 4]} {value} else {set arg}]}
     if {[chance 8]} {lappend words [value]}
     if {[chance 8]} {set words [lrange $words 0 [rand [llength $words]]]}
     return [catchEach [join $words]]
