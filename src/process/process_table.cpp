@@ -37,9 +37,8 @@ std::optional<Pid> PidCounter::Take() noexcept {
 
 ProcessRecord *ProcessTable::Create(RunProc runProc, void *clientData, ReleaseProc releaseProc,
                                     ProcessGroup *group) {
-    // The look-up entry is made before the record is listed, so that
-    // running out of memory leaves the table as it was.
-    byPid_.reserve(byPid_.size() + 1);
+    // Running out of memory leaves the table as it was; the pid taken is
+    // lost, never reused.
     std::optional<Pid> pid = pids_->Take();
     if (!pid) return nullptr;
     struct Deleter {
