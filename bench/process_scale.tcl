@@ -22,6 +22,8 @@
 #     hundred thousand pending "after" timers cost seconds per insertion
 #     pass, which says nothing new.
 
+source [file join [file dirname [info script]] process_common.tcl]
+
 namespace eval sbench {
     variable options [dict create -library "" -cases {idle stagger kill} -idle 10000 \
                           -stagger {10000 1000 5 100000 10000 10} -kill {1000 30000 100000}]
@@ -33,28 +35,9 @@ namespace eval sbench {
     variable ticks 0
 }
 
-# The CPU time of this process so far, in nanoseconds, over all its
-# threads (the notifier has one of its own).
-proc sbench::CpuNanos {} {
-    set total 0
-    foreach task [glob -nocomplain /proc/self/task/*] {
-        if {![catch {open $task/schedstat} f]} {
-            incr total [lindex [read $f] 0]
-            close $f
-        }
-    }
-    return $total
-}
-
 proc sbench::Serve {ms} {
     after $ms {set ::sbench::served 1}
     vwait ::sbench::served
-}
-
-proc sbench::Percentile {sorted fraction} {
-    if {![llength $sorted]} {return 0}
-    set index [expr {min([llength $sorted] - 1, int(ceil($fraction * [llength $sorted])) - 1)}]
-    return [lindex $sorted [expr {max(0, $index)}]]
 }
 
 # --- idle -------------------------------------------------------------------
@@ -68,24 +51,29 @@ proc sbench::Ticker {} {
 # CPU per tick of a 1 ms ticker over ms milliseconds.
 proc sbench::TickerCost {ms} {
     variable ticks 0
-    set cpu [CpuNanos]
+    set cpu [pcommon::CpuNanos]
     after 1 sbench::Ticker
     Serve $ms
     after cancel sbench::Ticker
-    return [expr {([CpuNanos] - $cpu) / 1000.0 / max(1, $ticks)}]
+    return [expr {([pcommon::CpuNanos] - $cpu) / 1000.0 / max(1, $ticks)}]
 }
 
-proc sbench::Idle {n} {
-    puts "\nidle: CPU per tick of a 1 ms after ticker, us"
-    set alone [TickerCost 2000]
-    # Processes that are not due: their first run comes right after the
-    # start, then nothing for 2000 s.
+# Starts n processes that are not due: their first run comes right after
+# the start, then nothing for 2000 s. Returns their pids.
+proc sbench::StartIdle {n} {
     set pids {}
     for {set i 0} {$i < $n} {incr i} {
         set pid [process create {} -period 2000000000]
         process start $pid
         lappend pids $pid
     }
+    return $pids
+}
+
+proc sbench::Idle {n} {
+    puts "\nidle: CPU per tick of a 1 ms after ticker, us"
+    set alone [TickerCost 2000]
+    set pids [StartIdle $n]
     Serve 100
     set withProcesses [TickerCost 2000]
     foreach pid $pids {process kill $pid}
@@ -169,9 +157,9 @@ proc sbench::Stagger {variant n ms seconds} {
     set counting 1
     set before [array get runs]
     set begin [clock microseconds]
-    set cpu [CpuNanos]
+    set cpu [pcommon::CpuNanos]
     Serve [expr {$seconds * 1000}]
-    set cpu [expr {[CpuNanos] - $cpu}]
+    set cpu [expr {[pcommon::CpuNanos] - $cpu}]
     set end [clock microseconds]
     set counting 0
     foreach pid $pids {process kill $pid}
@@ -188,7 +176,7 @@ proc sbench::Stagger {variant n ms seconds} {
     }
     set sorted [lsort -integer $late]
     puts [format "  %-8s %8d/%-8d %10.3f %10.3f %10.2f" $variant $made $expected \
-              [expr {[Percentile $sorted 0.5] / 1000.0}] [expr {[Percentile $sorted 0.99] / 1000.0}] \
+              [expr {[pcommon::Percentile $sorted 0.5] / 1000.0}] [expr {[pcommon::Percentile $sorted 0.99] / 1000.0}] \
               [expr {$cpu / 1000.0 / max(1, [llength $late])}]]
     flush stdout
 }
@@ -213,12 +201,7 @@ proc sbench::Kill {spec} {
     puts "\nkill: oldest first, us per kill"
     puts [format "  %8s %12s %14s" count "process kill" "after cancel"]
     foreach n $spec {
-        set pids {}
-        for {set i 0} {$i < $n} {incr i} {
-            set pid [process create {} -period 2000000000]
-            process start $pid
-            lappend pids $pid
-        }
+        set pids [StartIdle $n]
         Serve 50
         set start [clock microseconds]
         foreach pid $pids {process kill $pid}
