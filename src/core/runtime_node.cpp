@@ -29,20 +29,26 @@ struct RuntimeLink {
     RuntimeLink *prev;
 };
 
-// The counter of this thread. Plain data, so that nothing runs when the
-// thread ends; the links are gone by then with their interpreters.
+// The counter of this thread, in Tcl's thread data (zeroed at first use).
+// Plain data, so that nothing runs when the thread ends; the links are
+// gone by then with their interpreters.
 struct RuntimeCounter {
     int seconds;          // behind the variable /env.runtime
-    int pid;              // the process that advances it, or -1
+    int pid;              // the process that advances it, while links is not empty
     RuntimeLink *links;   // the linking interpreters, newest first
 };
-thread_local RuntimeCounter counter = {0, -1, nullptr};
+Tcl_ThreadDataKey counterKey;
+
+RuntimeCounter &Counter() noexcept {
+    return *static_cast<RuntimeCounter *>(Tcl_GetThreadData(&counterKey, sizeof(RuntimeCounter)));
+}
 
 // One run of the runtime process. The count wraps from the largest int to
 // the smallest, computed unsigned so that it never overflows. A write to
 // the variable in one interpreter reaches the records of all; the
 // interpreter is held through it, since a trace may delete it.
 int RuntimeTick(ClientData) {
+    RuntimeCounter &counter = Counter();
     counter.seconds = static_cast<int>(static_cast<std::uint32_t>(counter.seconds) + 1u);
     for (RuntimeLink *link = counter.links; link; link = link->next) {
         Tcl_Interp *interp = link->interp;
@@ -59,16 +65,17 @@ int RuntimeTick(ClientData) {
 // records; the process stops with the last one.
 void Unlink(ClientData clientData, Tcl_Interp *) noexcept {
     auto *link = static_cast<RuntimeLink *>(clientData);
+    RuntimeCounter &counter = Counter();
     (link->prev ? link->prev->next : counter.links) = link->next;
     if (link->next) link->next->prev = link->prev;
     delete link;
     if (counter.links) return;
     ProcessKill(counter.pid);
-    counter.pid = -1;
 }
 
 // Starts the process that advances the counter.
 void StartTicking() {
+    RuntimeCounter &counter = Counter();
     counter.pid = ProcessCreate(RuntimeTick, nullptr);
     if (counter.pid < 0) return;
     ProcessSetPeriod(counter.pid, kRuntimePeriodMicros);
@@ -78,6 +85,7 @@ void StartTicking() {
 // Links the counter in interp and adds it to the list; false when Tcl
 // refused the link.
 bool Link(Tcl_Interp *interp) {
+    RuntimeCounter &counter = Counter();
     if (Tcl_LinkVar(interp, kRuntimeAddress, reinterpret_cast<char *>(&counter.seconds),
                     TCL_LINK_INT) != TCL_OK) {
         Tcl_ResetResult(interp);
@@ -104,6 +112,7 @@ int RuntimeNodeInit(Tcl_Interp *interp, bool treeUp, bool processUp) {
     // The first interpreter of the thread starts the count; the others
     // join it as it stands, and keep it going after a script killed its
     // process only by being the first again.
+    RuntimeCounter &counter = Counter();
     bool first = counter.links == nullptr;
     if (first) counter.seconds = 0;
     if (first || !TreeNodeValue(node)) {

@@ -22,11 +22,19 @@ using process::Scheduler;
 // Pids are unique in the whole process, whichever thread makes them.
 constinit process::PidCounter pids;
 
-// The scheduler of this thread, or null before the first use and after
-// the thread's end. A plain pointer: nothing runs at thread exit but the
+// What each thread keeps, in Tcl's thread data (zeroed at first use):
+// the scheduler, or null before the first use and after the thread's end,
+// and the count of setups. Plain data: nothing runs at thread exit but the
 // exit handler below.
-thread_local Scheduler *threadScheduler = nullptr;
-thread_local std::uint64_t waitingSetups = 0;
+struct ThreadState {
+    Scheduler *scheduler;
+    std::uint64_t waitingSetups;
+};
+Tcl_ThreadDataKey threadKey;
+
+ThreadState &State() noexcept {
+    return *static_cast<ThreadState *>(Tcl_GetThreadData(&threadKey, sizeof(ThreadState)));
+}
 
 // A queued run. It names its process by pid, which is never reused, so a
 // run queued for a process that has since been killed finds nothing and is
@@ -48,7 +56,7 @@ struct ProcessEvent {
 //     events; else 1, and Tcl releases the event.
 int ProcessEventProc(Tcl_Event *evPtr, int flags) noexcept {
     if (!(flags & TCL_TIMER_EVENTS)) return 0;
-    if (Scheduler *scheduler = threadScheduler) {
+    if (Scheduler *scheduler = State().scheduler) {
         scheduler->Run(reinterpret_cast<ProcessEvent *>(evPtr)->pid);
     }
     return 1;
@@ -61,9 +69,10 @@ int ProcessEventProc(Tcl_Event *evPtr, int flags) noexcept {
 // and spin until it does; waking up to a millisecond late is the price.
 void ProcessSetupProc(ClientData, int flags) noexcept {
     if (!(flags & TCL_TIMER_EVENTS) || (flags & TCL_DONT_WAIT)) return;
-    Scheduler *scheduler = threadScheduler;
-    if (!scheduler) return;
-    ++waitingSetups;
+    ThreadState &state = State();
+    if (!state.scheduler) return;
+    ++state.waitingSetups;
+    Scheduler *scheduler = state.scheduler;
     std::optional<std::uint64_t> sleep = scheduler->Setup();
     if (!sleep) return;
     std::uint64_t micros = (*sleep + 999) / 1000 * 1000;
@@ -77,7 +86,7 @@ void ProcessSetupProc(ClientData, int flags) noexcept {
 // due.
 void ProcessCheckProc(ClientData, int flags) noexcept {
     if (!(flags & TCL_TIMER_EVENTS)) return;
-    Scheduler *scheduler = threadScheduler;
+    Scheduler *scheduler = State().scheduler;
     if (!scheduler) return;
     const std::vector<process::Pid> *queue;
     try {
@@ -99,23 +108,24 @@ void ProcessCheckProc(ClientData, int flags) noexcept {
 // them any more. Runs still queued are freed by Tcl and hold nothing.
 void EndThread(ClientData) noexcept {
     Tcl_DeleteEventSource(ProcessSetupProc, ProcessCheckProc, nullptr);
-    delete std::exchange(threadScheduler, nullptr);
+    delete std::exchange(State().scheduler, nullptr);
 }
 
 }  // namespace
 
 Scheduler &ProcessScheduler() {
     static_assert(process::kRunFailed == TCL_ERROR);
-    if (!threadScheduler) {
-        threadScheduler = new Scheduler(process::SteadyMicros, &pids);
+    ThreadState &state = State();
+    if (!state.scheduler) {
+        state.scheduler = new Scheduler(process::SteadyMicros, &pids);
         Tcl_CreateEventSource(ProcessSetupProc, ProcessCheckProc, nullptr);
         Tcl_CreateThreadExitHandler(EndThread, nullptr);
     }
-    return *threadScheduler;
+    return *state.scheduler;
 }
 
-Scheduler *ExistingProcessScheduler() noexcept { return threadScheduler; }
+Scheduler *ExistingProcessScheduler() noexcept { return State().scheduler; }
 
-std::uint64_t ProcessWaitingSetups() noexcept { return waitingSetups; }
+std::uint64_t ProcessWaitingSetups() noexcept { return State().waitingSetups; }
 
 }  // namespace kelb
