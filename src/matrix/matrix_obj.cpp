@@ -12,7 +12,7 @@
 
 #include "core/tcl_support.h"
 #include "matrix/double_text.h"
-#include "matrix/matrix_messages.h"
+#include "matrix/matrix_fail.h"
 
 namespace kelb {
 
@@ -126,7 +126,7 @@ int ReadRow(Tcl_Interp *interp, Tcl_Obj *const *items, TclSize count, double *el
 // Returns false for any other list; out then holds no meaningful values.
 bool ReadColumnOfNumbers(Tcl_Obj *const *rowObjs, TclSize rows, Matrix &out) {
     if (!HoldsNumber(rowObjs[0])) return false;
-    out.Reshape(static_cast<int>(rows), 1);
+    out.Reshape(MatrixDimension(rows), 1);
     double *element = out.data();
     for (TclSize r = 0; r < rows; ++r) {
         if (!HoldsNumber(rowObjs[r]) || GetDouble(nullptr, rowObjs[r], element + r) != TCL_OK) {
@@ -187,7 +187,7 @@ int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out) {
     TclSize cols;
     Tcl_Obj **items;
     if (RowElements(interp, rowObjs[0], &cols, &items) != TCL_OK) return TCL_ERROR;
-    out.Reshape(static_cast<int>(rows), static_cast<int>(cols));
+    out.Reshape(MatrixDimension(rows), MatrixDimension(cols));
     if (ReadRow(interp, items, cols, out.data()) != TCL_OK) return TCL_ERROR;
 
     double *element = out.data() + cols;

@@ -171,7 +171,7 @@ const Subcommand<Handler> kTreeSubcommands[] = {
 }  // namespace
 
 std::string_view TreeWord(Tcl_Obj *objPtr) {
-    int length = 0;
+    TclSize length = 0;
     const char *text = Tcl_GetStringFromObj(objPtr, &length);
     return {text, static_cast<std::size_t>(length)};
 }

@@ -72,7 +72,7 @@ Var *MakeVar(InterpState *state) noexcept {
     record->refCount = 2;
     record->entry.nextPtr = nullptr;
     record->entry.tablePtr = &state->table.table;
-    record->entry.hash = nullptr;
+    record->entry.hash = {};
     record->entry.clientData = record;
     record->entry.key.objPtr = state->recordName;
     return &record->var;
@@ -148,7 +148,7 @@ char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, c
     try {
         TreeValue *value = record->value;
         const bool active = value != nullptr && !value->assigning && name2 == nullptr &&
-                            !(flags & TCL_INTERP_DESTROYED) && !Tcl_InterpDeleted(interp);
+                            !Tcl_InterpDeleted(interp);
         if (flags & TCL_TRACE_UNSETS) {
             if (destroyed) record->traced = false;
             if (active) {
@@ -218,8 +218,8 @@ char *ForwarderTraceProc(ClientData clientData, Tcl_Interp *interp, const char *
     const bool destroyed = (flags & TCL_TRACE_DESTROYED) != 0;
     char *result = nullptr;
     if (destroyed) forwarder->traced = false;
-    const bool active = forwarder->owner != nullptr && !(flags & TCL_INTERP_DESTROYED) &&
-                        !Tcl_InterpDeleted(interp) && TreeModuleGet() != nullptr;
+    const bool active = forwarder->owner != nullptr && !Tcl_InterpDeleted(interp) &&
+                        TreeModuleGet() != nullptr;
     try {
         if (active && name2 == nullptr) result = ForwardAccess(forwarder, interp, flags);
     } catch (...) {

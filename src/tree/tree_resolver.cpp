@@ -23,6 +23,7 @@
 #include <new>
 #include <string>
 
+#include "core/tcl_support.h"
 #include "tree/tree_module.h"
 #include "tree/tree_value.h"
 
@@ -101,7 +102,7 @@ Tcl_Var FetchCompiled(Tcl_Interp *interp, Tcl_ResolvedVarInfo *info) noexcept {
 void DeleteCompiled(Tcl_ResolvedVarInfo *info) noexcept { delete static_cast<CompiledAddress *>(info); }
 
 // Syntax: Tcl_ResolveCompiledVarProc.
-int TreeCompiledVarResolver(Tcl_Interp *, const char *name, int length, Tcl_Namespace *,
+int TreeCompiledVarResolver(Tcl_Interp *, const char *name, TclSize length, Tcl_Namespace *,
                             Tcl_ResolvedVarInfo **rPtr) noexcept {
     if (length < 1 || name[0] != '/') return TCL_CONTINUE;
     auto *info = new (std::nothrow) CompiledAddress;
