@@ -72,7 +72,7 @@ KELB_EXPORT int Kelb_Init(Tcl_Interp *interp) {
     if (Tcl_InitStubs(interp, TCL_VERSION, 0) == nullptr) return TCL_ERROR;
     bool up[std::size(kModules)];
     for (std::size_t i = 0; i < std::size(kModules); ++i) up[i] = InitModule(interp, kModules[i]);
-    kelb::ScriptLibraryEval(interp);
+    kelb::ScriptLibraryLoad(interp);
     Tcl_PkgProvide(interp, "Kelb", KELB_VERSION);
     kelb::RuntimeNodeInit(interp, up[kTreeModule], up[kProcessModule]);
     return TCL_OK;
