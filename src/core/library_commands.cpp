@@ -7,6 +7,7 @@
 
 #include "core/library_commands.h"
 
+#include "core/library_vars.h"
 #include "core/tcl_support.h"
 
 #include <cstring>
@@ -51,6 +52,7 @@ int LibraryObjCmd(ClientData clientData, Tcl_Interp *interp, int objc,
 }  // namespace
 
 void LibraryCommandsCreate(Tcl_Interp *interp) {
+    OwnedListInit();
     for (const LibraryCommand &command : kLibraryCommands) {
         (void)LibraryCommandCreateIn(interp, "::kelb", command.name);
     }

@@ -32,6 +32,7 @@ Tcl_Obj *Sublist(Tcl_Obj *list, TclSize count, Tcl_Obj *const elements[], TclSiz
         Tcl_SetListObj(list, 0, nullptr);
         return list;
     }
+    if (KeepOwnedRange(list, first, end)) return list;
     if (end < count) Tcl_ListObjReplace(nullptr, list, end, count - end, 0, nullptr);
     if (first > 0) Tcl_ListObjReplace(nullptr, list, 0, first, 0, nullptr);
     // A list by now, since it has elements: its text may go safely.
@@ -127,6 +128,7 @@ bool ReplaceOwnedList(Tcl_Interp *interp, Tcl_Obj *name, Tcl_Obj *stack, TclSize
     Tcl_Obj *list = OwnedCallerValue(interp, name);
     if (list == nullptr || list == stack) return false;
     // Reusing the list's own storage when the value is a list already.
+    if (FillOwnedList(list, count, elements)) return true;
     TclSize old;
     if (Tcl_ListObjLength(nullptr, list, &old) == TCL_OK) {
         Tcl_ListObjReplace(nullptr, list, 0, old, count, elements);

@@ -10,6 +10,8 @@
 
 #include <tcl.h>
 
+#include "core/tcl_support.h"
+
 namespace kelb {
 
 // What reading a caller's variable found.
@@ -37,6 +39,20 @@ VarRead ReadCallerVar(Tcl_Interp *interp, Tcl_Obj *name, Tcl_Obj **value);
 // store it back: no one could tell. Otherwise returns nullptr, reporting
 // nothing; the caller then reads and stores through Tcl as usual.
 Tcl_Obj *OwnedCallerValue(Tcl_Interp *interp, Tcl_Obj *name);
+
+// Lists that nothing else holds (the object and, in Tcl 8, its storage),
+// changed in place. Each returns false, changing nothing, when it cannot;
+// the caller then uses Tcl's general list calls. Either way the text is
+// dropped, to be rebuilt from the elements.
+//
+// OwnedListInit looks up what the others need, once per process; the
+// library's load calls it.
+void OwnedListInit();
+// Keeps only the elements [first, end) of list; first < end.
+bool KeepOwnedRange(Tcl_Obj *list, TclSize first, TclSize end);
+// Makes list hold exactly the count elements given, which belong to
+// another list.
+bool FillOwnedList(Tcl_Obj *list, TclSize count, Tcl_Obj *const elements[]);
 
 // Sets the caller's variable named name to value. Returns the object the
 // variable then holds (a trace may have changed it), or nullptr with the
