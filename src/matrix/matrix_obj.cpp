@@ -4,9 +4,10 @@
 
 #include "matrix/matrix_obj.h"
 
-#include <atomic>
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <mutex>
 
 #include <string_view>
 
@@ -18,17 +19,32 @@ namespace kelb {
 
 namespace {
 
-// Tcl's own types of integers, doubles and lists, set by MatrixObjInit
-// from values it makes: Tcl 9 no longer registers "int" by name, and a
-// null type would match every untyped value. Every interpreter of the
-// process has the same ones; the atomics only make the repeated identical
-// stores of later initialisations well defined.
+// The type of a value Tcl makes, taken before the value is freed.
+const Tcl_ObjType *TypeOf(Tcl_Obj *fresh) {
+    ObjRef value(fresh);
+    return value.get()->typePtr;
+}
+
+// Tcl's own types of integers, doubles and lists, taken from values Tcl
+// makes: Tcl 9 no longer registers "int" by name, and a null type would
+// match every untyped value. Every interpreter of the process has the
+// same ones. Set once by the first MatrixObjInit of the process; every
+// thread runs a MatrixObjInit (through std::call_once, which orders the
+// setting before it) before any command of the module, so commands read
+// them as plain constants.
 struct ObjTypes {
-    std::atomic<const Tcl_ObjType *> intType{nullptr};
-    std::atomic<const Tcl_ObjType *> doubleType{nullptr};
-    std::atomic<const Tcl_ObjType *> listType{nullptr};
+    const Tcl_ObjType *intType;
+    const Tcl_ObjType *doubleType;
+    const Tcl_ObjType *listType;
 };
-constinit ObjTypes objTypes;
+constinit ObjTypes objTypes{};
+std::once_flag objTypesSet;
+
+ObjTypes MakeObjTypes() {
+    Tcl_Obj *element = Tcl_NewObj();
+    return {TypeOf(Tcl_NewWideIntObj(0)), TypeOf(Tcl_NewDoubleObj(0.0)),
+            TypeOf(Tcl_NewListObj(1, &element))};
+}
 
 // Whether Tcl writes doubles in their shortest form on this thread, as it
 // does unless a script sets tcl_precision. Reading that variable is costly
@@ -55,8 +71,8 @@ char *PrecisionWritten(ClientData, Tcl_Interp *interp, const char *name1, const 
     return nullptr;
 }
 
-const Tcl_ObjType *IntType() { return objTypes.intType.load(std::memory_order_relaxed); }
-const Tcl_ObjType *DoubleType() { return objTypes.doubleType.load(std::memory_order_relaxed); }
+const Tcl_ObjType *IntType() { return objTypes.intType; }
+const Tcl_ObjType *DoubleType() { return objTypes.doubleType; }
 
 #if TCL_MAJOR_VERSION >= 9
 Tcl_WideInt IntValue(const Tcl_Obj *objPtr) { return objPtr->internalRep.wideValue; }
@@ -64,17 +80,11 @@ Tcl_WideInt IntValue(const Tcl_Obj *objPtr) { return objPtr->internalRep.wideVal
 long IntValue(const Tcl_Obj *objPtr) { return objPtr->internalRep.longValue; }
 #endif
 
-// The type of a value Tcl makes, taken before the value is freed.
-const Tcl_ObjType *TypeOf(Tcl_Obj *fresh) {
-    ObjRef value(fresh);
-    return value.get()->typePtr;
-}
-
 // Reads a number, taking it straight from the internal representation of
 // a value that already holds one. A double holding NaN goes to Tcl, which
 // refuses it: a failed conversion of the text "NaN" leaves that double
 // behind, and results such as a normalised zero vector hold one.
-int GetDouble(Tcl_Interp *interp, Tcl_Obj *objPtr, double *value) {
+[[gnu::always_inline]] inline int GetDouble(Tcl_Interp *interp, Tcl_Obj *objPtr, double *value) {
     if (objPtr->typePtr == DoubleType() && !std::isnan(objPtr->internalRep.doubleValue)) {
         *value = objPtr->internalRep.doubleValue;
         return TCL_OK;
@@ -136,6 +146,13 @@ bool ReadColumnOfNumbers(Tcl_Obj *const *rowObjs, TclSize rows, Matrix &out) {
     return true;
 }
 
+// Whether a matrix is small enough for the fixed arrays of ElementObjs
+// and BuildSmallMatrixObj: rows without elements count too.
+bool IsSmall(const Matrix &matrix) {
+    return matrix.size() <= Matrix::kInlineElements &&
+           static_cast<std::size_t>(matrix.rows()) <= Matrix::kInlineElements;
+}
+
 // Room for count pointers, inside the object for short rows.
 template <typename T>
 class SmallArray {
@@ -153,10 +170,7 @@ using ObjArray = SmallArray<Tcl_Obj *>;
 }  // namespace
 
 void MatrixObjInit(Tcl_Interp *interp) {
-    objTypes.intType.store(TypeOf(Tcl_NewWideIntObj(0)), std::memory_order_relaxed);
-    objTypes.doubleType.store(TypeOf(Tcl_NewDoubleObj(0.0)), std::memory_order_relaxed);
-    Tcl_Obj *element = Tcl_NewObj();
-    objTypes.listType.store(TypeOf(Tcl_NewListObj(1, &element)), std::memory_order_relaxed);
+    std::call_once(objTypesSet, [] { objTypes = MakeObjTypes(); });
     tclWritesShortestDoubles = ProbeShortestDoubles();
     Tcl_TraceVar2(interp, "tcl_precision", nullptr, TCL_GLOBAL_ONLY | TCL_TRACE_WRITES,
                   PrecisionWritten, nullptr);
@@ -164,10 +178,11 @@ void MatrixObjInit(Tcl_Interp *interp) {
 
 bool IsPureList(const Tcl_Obj *objPtr) {
     return objPtr->bytes == nullptr &&
-           objPtr->typePtr == objTypes.listType.load(std::memory_order_relaxed);
+           objPtr->typePtr == objTypes.listType;
 }
 
-int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out) {
+int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out, ElementObjs *kept) {
+    if (kept != nullptr) kept->valid = false;
     // A single number, the commonest operand after matrices: an untyped
     // value is tried as a number first, which also leaves it typed as one
     // for the next call.
@@ -175,20 +190,34 @@ int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out) {
     if (HoldsNumber(objPtr) ||
         (objPtr->typePtr == nullptr && Tcl_GetDoubleFromObj(nullptr, objPtr, &scalar) == TCL_OK)) {
         out.Reshape(1, 1);
-        return GetDouble(interp, objPtr, out.data());
+        if (GetDouble(interp, objPtr, out.data()) != TCL_OK) return TCL_ERROR;
+        if (kept != nullptr) {
+            kept->items[0] = objPtr;
+            kept->valid = true;
+        }
+        return TCL_OK;
     }
 
     TclSize rows;
     Tcl_Obj **rowObjs;
     if (Tcl_ListObjGetElements(interp, objPtr, &rows, &rowObjs) != TCL_OK) return TCL_ERROR;
     if (rows == 0) return Fail(interp, kEmptyMatrix);
-    if (ReadColumnOfNumbers(rowObjs, rows, out)) return TCL_OK;
+    if (ReadColumnOfNumbers(rowObjs, rows, out)) {
+        if (kept != nullptr && IsSmall(out)) {
+            std::copy_n(rowObjs, rows, kept->items);
+            kept->valid = true;
+        }
+        return TCL_OK;
+    }
 
     TclSize cols;
     Tcl_Obj **items;
     if (RowElements(interp, rowObjs[0], &cols, &items) != TCL_OK) return TCL_ERROR;
     out.Reshape(MatrixDimension(rows), MatrixDimension(cols));
     if (ReadRow(interp, items, cols, out.data()) != TCL_OK) return TCL_ERROR;
+    // Where the element objects of a small matrix are kept, row by row.
+    Tcl_Obj **keep = kept != nullptr && IsSmall(out) ? kept->items : nullptr;
+    if (keep != nullptr) keep = std::copy_n(items, cols, keep);
 
     double *element = out.data() + cols;
     for (TclSize r = 1; r < rows; ++r, element += cols) {
@@ -196,7 +225,9 @@ int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out) {
         if (RowElements(interp, rowObjs[r], &count, &items) != TCL_OK) return TCL_ERROR;
         if (count != cols) return Fail(interp, kColumnsNotUniform);
         if (ReadRow(interp, items, cols, element) != TCL_OK) return TCL_ERROR;
+        if (keep != nullptr) keep = std::copy_n(items, cols, keep);
     }
+    if (keep != nullptr) kept->valid = true;
     return TCL_OK;
 }
 
@@ -221,10 +252,32 @@ Tcl_Obj *BuildMatrixObj(int rows, int cols, MakeElement makeElement) {
     return Tcl_NewListObj(rows, rowObjs.data());
 }
 
+// As BuildMatrixObj, for a small matrix (IsSmall) whose element objects
+// are given row by row: no allocation beyond Tcl's own.
+Tcl_Obj *BuildSmallMatrixObj(int rows, int cols, Tcl_Obj *const *items) {
+    if (cols == 1) return rows == 1 ? items[0] : Tcl_NewListObj(rows, items);
+    Tcl_Obj *rowObjs[Matrix::kInlineElements];
+    for (int r = 0; r < rows; ++r) rowObjs[r] = Tcl_NewListObj(cols, items + r * cols);
+    return Tcl_NewListObj(rows, rowObjs);
+}
+
+// Whether an element object read into a matrix can stand for its value in
+// a result: a double whose text, if it has one, is the one Tcl would write.
+bool Reusable(Tcl_Obj *item, bool textsAreShortest) {
+    if (item->typePtr != DoubleType()) return false;
+    if (item->bytes == nullptr) return true;
+    return textsAreShortest &&
+           IsCanonicalDoubleText(item->bytes, static_cast<std::size_t>(item->length));
+}
 
 }  // namespace
 
 Tcl_Obj *MatrixToObj(const Matrix &matrix) {
+    if (IsSmall(matrix)) {
+        Tcl_Obj *items[Matrix::kInlineElements];
+        for (std::size_t i = 0; i < matrix.size(); ++i) items[i] = Tcl_NewDoubleObj(matrix.data()[i]);
+        return BuildSmallMatrixObj(matrix.rows(), matrix.cols(), items);
+    }
     return BuildMatrixObj(matrix.rows(), matrix.cols(), [&](int r, int c) {
         return Tcl_NewDoubleObj(matrix.at(r, c));
     });
@@ -251,16 +304,29 @@ Tcl_Obj *MatrixToObjFromSource(const Matrix &matrix, Tcl_Obj *source,
         }
     }
     const bool textsAreShortest = tclWritesShortestDoubles;
-    auto reusable = [&](Tcl_Obj *item) {
-        if (item->typePtr != DoubleType()) return false;
-        if (item->bytes == nullptr) return true;
-        return textsAreShortest &&
-               IsCanonicalDoubleText(std::string_view(item->bytes, item->length));
-    };
     return BuildMatrixObj(matrix.rows(), matrix.cols(), [&](int r, int c) {
         Tcl_Obj *item = transposed ? rowItems.data()[c][r] : rowItems.data()[r][c];
-        return reusable(item) ? item : Tcl_NewDoubleObj(matrix.at(r, c));
+        return Reusable(item, textsAreShortest) ? item : Tcl_NewDoubleObj(matrix.at(r, c));
     });
+}
+
+Tcl_Obj *MatrixToObjFromElements(const Matrix &matrix, const ElementObjs &elements,
+                                 bool transposed) {
+    const int rows = matrix.rows(), cols = matrix.cols();
+    const double *values = matrix.data();
+    const bool textsAreShortest = tclWritesShortestDoubles;
+    // Element (r, c) of the result is source element (c, r) when the
+    // source was read transposed: the source then had cols rows of rows.
+    const int rowStep = transposed ? 1 : cols;
+    const int columnStep = transposed ? rows : 1;
+    Tcl_Obj *items[Matrix::kInlineElements];
+    for (int r = 0, i = 0; r < rows; ++r) {
+        Tcl_Obj *const *item = elements.items + r * rowStep;
+        for (int c = 0; c < cols; ++c, ++i, item += columnStep) {
+            items[i] = Reusable(*item, textsAreShortest) ? *item : Tcl_NewDoubleObj(values[i]);
+        }
+    }
+    return BuildSmallMatrixObj(rows, cols, items);
 }
 
 }  // namespace kelb
