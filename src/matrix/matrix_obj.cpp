@@ -5,6 +5,7 @@
 #include "matrix/matrix_obj.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -49,8 +50,21 @@ ObjTypes MakeObjTypes() {
 // Whether Tcl writes doubles in their shortest form on this thread, as it
 // does unless a script sets tcl_precision. Reading that variable is costly
 // (it is traced), so the matrix module watches writes to it instead, in
-// every interpreter that loads the module.
+// every interpreter that loads the module. threadsWithPrecision counts the
+// threads where the answer is no (a thread that ends so stays counted);
+// while it is 0 no thread needs to look its own answer up.
 thread_local bool tclWritesShortestDoubles = true;
+constinit std::atomic<int> threadsWithPrecision{0};
+
+void SetWritesShortestDoubles(bool shortest) {
+    if (shortest == tclWritesShortestDoubles) return;
+    tclWritesShortestDoubles = shortest;
+    threadsWithPrecision.fetch_add(shortest ? -1 : 1, std::memory_order_relaxed);
+}
+
+bool WritesShortestDoubles() {
+    return threadsWithPrecision.load(std::memory_order_relaxed) == 0 || tclWritesShortestDoubles;
+}
 
 bool ProbeShortestDoubles() {
     char text[TCL_DOUBLE_SPACE];
@@ -66,7 +80,7 @@ char *PrecisionWritten(ClientData, Tcl_Interp *interp, const char *name1, const 
     int precision;
     if (value != nullptr && Tcl_GetIntFromObj(nullptr, value, &precision) == TCL_OK &&
         precision >= 0 && precision <= TCL_MAX_PREC) {
-        tclWritesShortestDoubles = precision == 0;
+        SetWritesShortestDoubles(precision == 0);
     }
     return nullptr;
 }
@@ -124,7 +138,7 @@ bool HoldsNumber(Tcl_Obj *objPtr) {
 }
 
 // Reads the elements of one row into element, which has room for count.
-int ReadRow(Tcl_Interp *interp, Tcl_Obj *const *items, TclSize count, double *element) {
+[[gnu::always_inline]] inline int ReadRow(Tcl_Interp *interp, Tcl_Obj *const *items, TclSize count, double *element) {
     for (TclSize c = 0; c < count; ++c) {
         if (GetDouble(interp, items[c], element + c) != TCL_OK) return TCL_ERROR;
     }
@@ -171,7 +185,7 @@ using ObjArray = SmallArray<Tcl_Obj *>;
 
 void MatrixObjInit(Tcl_Interp *interp) {
     std::call_once(objTypesSet, [] { objTypes = MakeObjTypes(); });
-    tclWritesShortestDoubles = ProbeShortestDoubles();
+    SetWritesShortestDoubles(ProbeShortestDoubles());
     Tcl_TraceVar2(interp, "tcl_precision", nullptr, TCL_GLOBAL_ONLY | TCL_TRACE_WRITES,
                   PrecisionWritten, nullptr);
 }
@@ -303,7 +317,7 @@ Tcl_Obj *MatrixToObjFromSource(const Matrix &matrix, Tcl_Obj *source,
             return MatrixToObj(matrix);
         }
     }
-    const bool textsAreShortest = tclWritesShortestDoubles;
+    const bool textsAreShortest = WritesShortestDoubles();
     return BuildMatrixObj(matrix.rows(), matrix.cols(), [&](int r, int c) {
         Tcl_Obj *item = transposed ? rowItems.data()[c][r] : rowItems.data()[r][c];
         return Reusable(item, textsAreShortest) ? item : Tcl_NewDoubleObj(matrix.at(r, c));
@@ -314,7 +328,7 @@ Tcl_Obj *MatrixToObjFromElements(const Matrix &matrix, const ElementObjs &elemen
                                  bool transposed) {
     const int rows = matrix.rows(), cols = matrix.cols();
     const double *values = matrix.data();
-    const bool textsAreShortest = tclWritesShortestDoubles;
+    const bool textsAreShortest = WritesShortestDoubles();
     // Element (r, c) of the result is source element (c, r) when the
     // source was read transposed: the source then had cols rows of rows.
     const int rowStep = transposed ? 1 : cols;
