@@ -48,7 +48,8 @@ std::map<std::string, std::unique_ptr<TestPort>, std::less<>> &TestPorts() {
     return ports;
 }
 
-int PipeClose(ClientData instanceData, Tcl_Interp *) {
+int PipeClose(ClientData instanceData, Tcl_Interp *, int flags) {
+    if ((flags & (TCL_CLOSE_READ | TCL_CLOSE_WRITE)) != 0) return EINVAL;  // no half-close
     auto *pipe = static_cast<PipeChannel *>(instanceData);
     if (pipe->instance != nullptr) DeviceRemoveInstance(pipe->instance);
     if (pipe->feeder.joinable()) pipe->feeder.join();
@@ -90,7 +91,7 @@ int PipeBlockMode(ClientData instanceData, int mode) {
 Tcl_ChannelType pipeChannelType = {
     "devicepipe",           // typeName
     TCL_CHANNEL_VERSION_5,  // version
-    PipeClose,              // closeProc
+    TCL_CLOSE2PROC,         // closeProc
     PipeInput,              // inputProc
     PipeOutput,             // outputProc
     nullptr,                // seekProc
@@ -98,7 +99,7 @@ Tcl_ChannelType pipeChannelType = {
     nullptr,                // getOptionProc
     PipeWatch,              // watchProc
     nullptr,                // getHandleProc
-    nullptr,                // close2Proc
+    PipeClose,              // close2Proc
     PipeBlockMode,          // blockModeProc
     nullptr,                // flushProc
     nullptr,                // handlerProc
