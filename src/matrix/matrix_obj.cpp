@@ -72,6 +72,7 @@ bool ProbeShortestDoubles() {
     return std::string_view(text) == "0.1";
 }
 
+#if TCL_MAJOR_VERSION < 9
 // Write trace on tcl_precision. It runs before Tcl's own trace applies the
 // value, so it reads the value itself; values Tcl refuses change nothing.
 char *PrecisionWritten(ClientData, Tcl_Interp *interp, const char *name1, const char *name2,
@@ -84,6 +85,7 @@ char *PrecisionWritten(ClientData, Tcl_Interp *interp, const char *name1, const 
     }
     return nullptr;
 }
+#endif
 
 const Tcl_ObjType *IntType() { return objTypes.intType; }
 const Tcl_ObjType *DoubleType() { return objTypes.doubleType; }
@@ -137,11 +139,16 @@ bool HoldsNumber(Tcl_Obj *objPtr) {
     return Tcl_ListObjGetElements(interp, rowPtr, count, elements);
 }
 
-// Reads the elements of one row into element, which has room for count.
-[[gnu::always_inline]] inline int ReadRow(Tcl_Interp *interp, Tcl_Obj *const *items, TclSize count, double *element) {
+// Reads the elements of one row into element, which has room for count,
+// and, when keep is not null, their objects to keep, which is advanced.
+[[gnu::always_inline]] inline int ReadRow(Tcl_Interp *interp, Tcl_Obj *const *items, TclSize count,
+                                          double *element, Tcl_Obj **&keep) {
     for (TclSize c = 0; c < count; ++c) {
-        if (GetDouble(interp, items[c], element + c) != TCL_OK) return TCL_ERROR;
+        Tcl_Obj *item = items[c];
+        if (GetDouble(interp, item, element + c) != TCL_OK) return TCL_ERROR;
+        if (keep != nullptr) keep[c] = item;
     }
+    if (keep != nullptr) keep += count;
     return TCL_OK;
 }
 
@@ -186,8 +193,14 @@ using ObjArray = SmallArray<Tcl_Obj *>;
 void MatrixObjInit(Tcl_Interp *interp) {
     std::call_once(objTypesSet, [] { objTypes = MakeObjTypes(); });
     SetWritesShortestDoubles(ProbeShortestDoubles());
+#if TCL_MAJOR_VERSION < 9
     Tcl_TraceVar2(interp, "tcl_precision", nullptr, TCL_GLOBAL_ONLY | TCL_TRACE_WRITES,
                   PrecisionWritten, nullptr);
+#else
+    // Tcl 9 always writes doubles in their shortest form; a variable named
+    // tcl_precision is an ordinary one there.
+    (void)interp;
+#endif
 }
 
 bool IsPureList(const Tcl_Obj *objPtr) {
@@ -228,18 +241,16 @@ int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out, ElementObjs 
     Tcl_Obj **items;
     if (RowElements(interp, rowObjs[0], &cols, &items) != TCL_OK) return TCL_ERROR;
     out.Reshape(MatrixDimension(rows), MatrixDimension(cols));
-    if (ReadRow(interp, items, cols, out.data()) != TCL_OK) return TCL_ERROR;
     // Where the element objects of a small matrix are kept, row by row.
     Tcl_Obj **keep = kept != nullptr && IsSmall(out) ? kept->items : nullptr;
-    if (keep != nullptr) keep = std::copy_n(items, cols, keep);
+    if (ReadRow(interp, items, cols, out.data(), keep) != TCL_OK) return TCL_ERROR;
 
     double *element = out.data() + cols;
     for (TclSize r = 1; r < rows; ++r, element += cols) {
         TclSize count;
         if (RowElements(interp, rowObjs[r], &count, &items) != TCL_OK) return TCL_ERROR;
         if (count != cols) return Fail(interp, kColumnsNotUniform);
-        if (ReadRow(interp, items, cols, element) != TCL_OK) return TCL_ERROR;
-        if (keep != nullptr) keep = std::copy_n(items, cols, keep);
+        if (ReadRow(interp, items, cols, element, keep) != TCL_OK) return TCL_ERROR;
     }
     if (keep != nullptr) kept->valid = true;
     return TCL_OK;
@@ -324,20 +335,22 @@ Tcl_Obj *MatrixToObjFromSource(const Matrix &matrix, Tcl_Obj *source,
     });
 }
 
-Tcl_Obj *MatrixToObjFromElements(const Matrix &matrix, const ElementObjs &elements,
+Tcl_Obj *MatrixToObjFromElements(const Matrix &source, const ElementObjs &elements,
                                  bool transposed) {
-    const int rows = matrix.rows(), cols = matrix.cols();
-    const double *values = matrix.data();
+    const int rows = transposed ? source.cols() : source.rows();
+    const int cols = transposed ? source.rows() : source.cols();
+    const double *values = source.data();
     const bool textsAreShortest = WritesShortestDoubles();
-    // Element (r, c) of the result is source element (c, r) when the
-    // source was read transposed: the source then had cols rows of rows.
+    // Element (r, c) of the result is source element (c, r) when
+    // transposed: the source then has cols rows of rows elements.
     const int rowStep = transposed ? 1 : cols;
     const int columnStep = transposed ? rows : 1;
     Tcl_Obj *items[Matrix::kInlineElements];
     for (int r = 0, i = 0; r < rows; ++r) {
-        Tcl_Obj *const *item = elements.items + r * rowStep;
-        for (int c = 0; c < cols; ++c, ++i, item += columnStep) {
-            items[i] = Reusable(*item, textsAreShortest) ? *item : Tcl_NewDoubleObj(values[i]);
+        const int first = r * rowStep;
+        for (int c = 0, k = first; c < cols; ++c, ++i, k += columnStep) {
+            Tcl_Obj *item = elements.items[k];
+            items[i] = Reusable(item, textsAreShortest) ? item : Tcl_NewDoubleObj(values[k]);
         }
     }
     return BuildSmallMatrixObj(rows, cols, items);

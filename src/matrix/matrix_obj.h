@@ -46,9 +46,11 @@ Tcl_Obj *MatrixToObj(const Matrix &matrix);
 // copied. The text of the result is the same either way.
 Tcl_Obj *MatrixToObjFromSource(const Matrix &matrix, Tcl_Obj *source, bool transposed);
 
-// As MatrixToObjFromSource, with the valid element objects MatrixFromObj
-// kept while reading the source, which is not split again.
-Tcl_Obj *MatrixToObjFromElements(const Matrix &matrix, const ElementObjs &elements,
+// The Tcl form of source, a matrix as MatrixFromObj read it with the
+// valid element objects elements, or of its transpose: the element objects
+// are reused where MatrixToObjFromSource would reuse them, and the value
+// is not split again.
+Tcl_Obj *MatrixToObjFromElements(const Matrix &source, const ElementObjs &elements,
                                  bool transposed);
 
 }  // namespace kelb

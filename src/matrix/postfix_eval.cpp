@@ -57,23 +57,32 @@ int EvaluatePostfix(const PostfixCalculator &calculator, Tcl_Interp *interp, int
     // the entry it leaves on top.
     ElementObjs lastElements;
     int lastOperandDepth = 0;
+    // Transposition of the top entry is put off until something else
+    // uses the entry, so that a result built from the operand's own
+    // element objects needs none. It cannot fail where it is put off.
+    bool transposePending = false;
+    auto transposeNow = [&] {
+        if (transposePending) calculator.apply(stack, calculator.transposeOp);
+        transposePending = false;
+    };
     for (int i = 1; i < objc; ++i) {
         int op;
         if (CouldBeOperator(calculator, objv[i]) &&
             Tcl_GetIndexFromObj(nullptr, objv[i], calculator.operatorNames, "verb", 0, &op) ==
                 TCL_OK) {
+            if (op == calculator.transposeOp && stack.depth() >= 2) {
+                transposePending = !transposePending;
+                EntrySource &top = sources[stack.depth() - 1];
+                top.transposed = !top.transposed;
+                continue;
+            }
+            transposeNow();
             if (MatrixError error = calculator.apply(stack, op)) return Fail(interp, *error);
             // Only the top entry can have been changed or made.
-            if (stack.depth() > 0) {
-                EntrySource &top = sources[stack.depth() - 1];
-                if (op == calculator.transposeOp) {
-                    top.transposed = !top.transposed;
-                } else {
-                    top.operand = nullptr;
-                }
-            }
+            if (stack.depth() > 0) sources[stack.depth() - 1].operand = nullptr;
             continue;
         }
+        transposeNow();
         Matrix *entry = stack.Push();
         if (entry == nullptr) return Fail(interp, kStackOverflow);
         if (MatrixFromObj(interp, objv[i], *entry, &lastElements) != TCL_OK) {
@@ -88,12 +97,15 @@ int EvaluatePostfix(const PostfixCalculator &calculator, Tcl_Interp *interp, int
     }
     const EntrySource &top = sources[stack.depth() - 1];
     Tcl_Obj *result;
-    if (top.operand == nullptr) {
-        result = MatrixToObj(stack.top());
-    } else if (lastOperandDepth == stack.depth() && lastElements.valid) {
+    if (top.operand != nullptr && lastOperandDepth == stack.depth() && lastElements.valid) {
+        // The top entry is the operand as read, every transposition since
+        // still pending.
         result = MatrixToObjFromElements(stack.top(), lastElements, top.transposed);
     } else {
-        result = MatrixToObjFromSource(stack.top(), top.operand, top.transposed);
+        transposeNow();
+        result = top.operand == nullptr
+                     ? MatrixToObj(stack.top())
+                     : MatrixToObjFromSource(stack.top(), top.operand, top.transposed);
     }
     Tcl_SetObjResult(interp, result);
     return TCL_OK;
