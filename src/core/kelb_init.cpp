@@ -57,7 +57,7 @@ void InitModule(Tcl_Interp *interp, const Module &module) {
 KELB_EXPORT int Kelb_Init(Tcl_Interp *interp) {
     if (Tcl_InitStubs(interp, TCL_VERSION, 0) == nullptr) return TCL_ERROR;
     for (const Module &module : kModules) InitModule(interp, module);
-    kelb::ScriptLibraryEval(interp);
+    kelb::ScriptLibraryLoad(interp);
     Tcl_PkgProvide(interp, "Kelb", KELB_VERSION);
     kelb::RuntimeNodeInit(interp);
     return TCL_OK;
