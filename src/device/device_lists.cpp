@@ -4,8 +4,6 @@
 
 #include "device/device_lists.h"
 
-#include <tcl.h>
-
 #include <new>
 
 namespace kelb {
@@ -20,28 +18,13 @@ DeviceSharedPorts &DevicePorts() {
     return *ports;
 }
 
-namespace {
-
-// What the module keeps per thread, in Tcl's thread data, which Tcl frees
-// only after the thread's channels are closed at its end: closing them
-// takes their instances off this list.
-struct DeviceThreadData {
-    bool constructed;  // Tcl hands out the block zeroed
-    alignas(DeviceThreadState) unsigned char state[sizeof(DeviceThreadState)];
-};
-
-Tcl_ThreadDataKey threadDataKey;
-
-}  // namespace
-
+// A C++ thread-local object rather than Tcl's thread data: Tcl frees its
+// thread data at finalization before the interpreters, whose deletion
+// closes the last channels and takes their instances off this list. The
+// object goes at the very end of the thread, after Tcl has closed them.
 DeviceThreadState &DeviceThisThread() {
-    auto *data = static_cast<DeviceThreadData *>(
-        Tcl_GetThreadData(&threadDataKey, sizeof(DeviceThreadData)));
-    if (!data->constructed) {
-        new (data->state) DeviceThreadState;
-        data->constructed = true;
-    }
-    return *std::launder(reinterpret_cast<DeviceThreadState *>(data->state));
+    thread_local DeviceThreadState state;
+    return state;
 }
 
 }  // namespace kelb

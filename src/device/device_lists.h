@@ -24,7 +24,7 @@ struct DeviceThreadState {
 };
 
 // The state of the calling thread: created on the thread's first use,
-// never freed while the thread lives. An empty list holds no memory.
+// freed when the thread ends.
 DeviceThreadState &DeviceThisThread();
 
 inline DeviceInstanceList &DeviceThreadInstances() {
