@@ -2,7 +2,8 @@
 #
 #     Runs the Tcl test suite: every *.test file in this folder, each in a
 #     process of its own. The library under test is named by the
-#     environment variable KELB_LIBRARY (default: ../build/libkelb12.so).
+#     environment variable KELB_LIBRARY (default: ../build/libkelb12.so, or
+#     ../build/libtcl9kelb12.so when this is Tcl 9).
 #     Exits with status 1 when any test fails or any file fails to run.
 #
 #     Usage: tclsh all.tcl ?tcltest options, such as -file matrix.test?
@@ -13,6 +14,7 @@ namespace import tcltest::*
 configure -testdir [file dirname [file normalize [info script]]] {*}$argv
 if {![info exists ::env(KELB_LIBRARY)]} {
     set ::env(KELB_LIBRARY) [file normalize \
-        [file join [testsDirectory] .. build libkelb12.so]]
+        [file join [testsDirectory] .. build [expr {
+            [package vsatisfies [info tclversion] 9-] ? "libtcl9kelb12.so" : "libkelb12.so"}]]]
 }
 exit [runAllTests]

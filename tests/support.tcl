@@ -11,7 +11,8 @@ namespace eval ::kelbtest {
     if {[info exists ::env(KELB_LIBRARY)]} {
         set library $::env(KELB_LIBRARY)
     } else {
-        set library [file normalize [file join [file dirname [info script]] .. build libkelb12.so]]
+        set library [file normalize [file join [file dirname [info script]] .. build [expr {
+            [package vsatisfies [info tclversion] 9-] ? "libtcl9kelb12.so" : "libkelb12.so"}]]]
         set ::env(KELB_LIBRARY) $library
     }
 }

@@ -2,8 +2,8 @@
 //
 //     The load entry points Kelb_Init and Kelb_SafeInit. They bring up the
 //     modules one after another, record in the global array "kelb" which
-//     of them came up, and, in an ordinary interpreter, evaluate the
-//     script library and announce the package.
+//     of them came up, and announce the package; an ordinary interpreter
+//     also gets the script library and the runtime counter.
 
 #include "core/kelb.h"
 #include "core/runtime_node.h"
@@ -57,7 +57,7 @@ void InitModule(Tcl_Interp *interp, const Module &module) {
 KELB_EXPORT int Kelb_Init(Tcl_Interp *interp) {
     if (Tcl_InitStubs(interp, TCL_VERSION, 0) == nullptr) return TCL_ERROR;
     for (const Module &module : kModules) InitModule(interp, module);
-    kelb::ScriptLibraryEval(interp);
+    kelb::ScriptLibraryLoad(interp);
     Tcl_PkgProvide(interp, "Kelb", KELB_VERSION);
     kelb::RuntimeNodeInit(interp);
     return TCL_OK;
@@ -66,8 +66,9 @@ KELB_EXPORT int Kelb_Init(Tcl_Interp *interp) {
 // Kelb_SafeInit --
 //
 //     Entry point for a safe interpreter: only the modules that are safe to
-//     offer come up. The package is not provided, so a safe interpreter
-//     loads the library with "load".
+//     offer come up. The package is provided all the same, so that
+//     "package require Kelb" in a safe interpreter, whose "load" hands the
+//     library to this entry point, finds what the package index promised.
 KELB_EXPORT int Kelb_SafeInit(Tcl_Interp *interp) {
     if (Tcl_InitStubs(interp, TCL_VERSION, 0) == nullptr) return TCL_ERROR;
     for (const Module &module : kModules) {
@@ -77,5 +78,6 @@ KELB_EXPORT int Kelb_SafeInit(Tcl_Interp *interp) {
         case InSafeInterp::Omit: break;
         }
     }
+    Tcl_PkgProvide(interp, "Kelb", KELB_VERSION);
     return TCL_OK;
 }

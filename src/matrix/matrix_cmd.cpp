@@ -10,7 +10,7 @@
 
 #include "core/tcl_support.h"
 #include "matrix/matrix_kernels.h"
-#include "matrix/matrix_messages.h"
+#include "matrix/matrix_fail.h"
 #include "matrix/matrix_obj.h"
 #include "matrix/matrix_range.h"
 #include "matrix/matrix_subcommands.h"
@@ -23,26 +23,22 @@ namespace {
 // process. Nothing in the package reads it yet.
 constinit double matrixTimeStep = 0.0;
 
-// What a subcommand needs before it runs.
-struct MatrixSubcommand {
-    int words;                  // words required, counting "matrix" and the name
-    const char *usage;          // the usage text for fewer words
-    MatrixSubcommandProc proc;  // nullptr: the name is reserved, not implemented
-};
-
-// The subcommands in their fixed order, which Tcl's lookup message lists.
-const Subcommand<MatrixSubcommand> kMatrixSubcommands[] = {
-    {"range", {4, "range matrix size", MatrixRangeCmd}},
-    {"length", {3, "length vector", MatrixLengthCmd}},
-    {"integrate", {0, nullptr, nullptr}},
-    {"differentiate", {0, nullptr, nullptr}},
-    {"cramer", {4, "cramer <equations> <solutions>", MatrixCramerCmd}},
-    {"transform", {5, "transform <vectorlist> <rotation> <translation>", MatrixTransformCmd}},
-    {"canscale", {5, "canscale vectorlist offset scale", MatrixCanscaleCmd}},
-    {"dt", {3, "dt value", MatrixDtCmd}},
-    {"set", {0, nullptr, nullptr}},
-    {"vars", {0, nullptr, nullptr}},
-    {nullptr, {}},
+// The subcommands in their fixed order, which Tcl's lookup message lists,
+// with the words each takes (counting "matrix" and the name) and its
+// usage text. A null handler marks a name that is reserved but not
+// implemented; it fails the same way whatever follows it.
+const Subcommand<MatrixSubcommandProc> kMatrixSubcommands[] = {
+    {"range", MatrixRangeCmd, 4, 4, "range matrix size"},
+    {"length", MatrixLengthCmd, 3, 3, "length vector"},
+    {"integrate", nullptr},
+    {"differentiate", nullptr},
+    {"cramer", MatrixCramerCmd, 4, 4, "cramer <equations> <solutions>"},
+    {"transform", MatrixTransformCmd, 5, 5, "transform <vectorlist> <rotation> <translation>"},
+    {"canscale", MatrixCanscaleCmd, 5, 5, "canscale vectorlist offset scale"},
+    {"dt", MatrixDtCmd, 3, 3, "dt value"},
+    {"set", nullptr},
+    {"vars", nullptr},
+    {nullptr, nullptr},
 };
 
 // Reads the range list: every element an integer or the word "end"
@@ -113,18 +109,12 @@ int MatrixDtCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 // Syntax: matrix command ?arg ...?
 //
 //     Looks the subcommand up (unique abbreviations accepted), checks its
-//     number of words and runs it. Words beyond those a subcommand needs
-//     are ignored.
+//     number of words and runs it.
 int MatrixObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     const auto *entry = FindSubcommand(interp, objc, objv, kMatrixSubcommands, "command ?arg?");
     if (entry == nullptr) return TCL_ERROR;
-    const MatrixSubcommand &subcommand = entry->handler;
-    if (subcommand.proc == nullptr) return Fail(interp, kUnimplemented);
-    if (objc < subcommand.words) {
-        Tcl_WrongNumArgs(interp, 1, objv, subcommand.usage);
-        return TCL_ERROR;
-    }
-    return subcommand.proc(interp, objc, objv);
+    if (entry->handler == nullptr) return Fail(interp, kUnimplemented);
+    return entry->handler(interp, objc, objv);
 }
 
 }  // namespace kelb

@@ -5,24 +5,28 @@
 #include "matrix/matrix_obj.h"
 
 #include <atomic>
+#include <cmath>
 #include <memory>
 
 #include <string_view>
 
 #include "core/tcl_support.h"
 #include "matrix/double_text.h"
-#include "matrix/matrix_messages.h"
+#include "matrix/matrix_fail.h"
 
 namespace kelb {
 
 namespace {
 
-// Tcl's own types of integers and doubles, set by MatrixObjInit. Every
-// interpreter of the process has the same ones; the atomics only make the
-// repeated identical stores of later initialisations well defined.
+// Tcl's own types of integers, doubles and lists, set by MatrixObjInit
+// from values it makes: Tcl 9 no longer registers "int" by name, and a
+// null type would match every untyped value. Every interpreter of the
+// process has the same ones; the atomics only make the repeated identical
+// stores of later initialisations well defined.
 struct ObjTypes {
     std::atomic<const Tcl_ObjType *> intType{nullptr};
     std::atomic<const Tcl_ObjType *> doubleType{nullptr};
+    std::atomic<const Tcl_ObjType *> listType{nullptr};
 };
 constinit ObjTypes objTypes;
 
@@ -54,15 +58,29 @@ char *PrecisionWritten(ClientData, Tcl_Interp *interp, const char *name1, const 
 const Tcl_ObjType *IntType() { return objTypes.intType.load(std::memory_order_relaxed); }
 const Tcl_ObjType *DoubleType() { return objTypes.doubleType.load(std::memory_order_relaxed); }
 
+#if TCL_MAJOR_VERSION >= 9
+Tcl_WideInt IntValue(const Tcl_Obj *objPtr) { return objPtr->internalRep.wideValue; }
+#else
+long IntValue(const Tcl_Obj *objPtr) { return objPtr->internalRep.longValue; }
+#endif
+
+// The type of a value Tcl makes, taken before the value is freed.
+const Tcl_ObjType *TypeOf(Tcl_Obj *fresh) {
+    ObjRef value(fresh);
+    return value.get()->typePtr;
+}
+
 // Reads a number, taking it straight from the internal representation of
-// a value that already holds one.
+// a value that already holds one. A double holding NaN goes to Tcl, which
+// refuses it: a failed conversion of the text "NaN" leaves that double
+// behind, and results such as a normalised zero vector hold one.
 int GetDouble(Tcl_Interp *interp, Tcl_Obj *objPtr, double *value) {
-    if (objPtr->typePtr == DoubleType()) {
+    if (objPtr->typePtr == DoubleType() && !std::isnan(objPtr->internalRep.doubleValue)) {
         *value = objPtr->internalRep.doubleValue;
         return TCL_OK;
     }
     if (objPtr->typePtr == IntType()) {
-        *value = static_cast<double>(objPtr->internalRep.longValue);
+        *value = static_cast<double>(IntValue(objPtr));
         return TCL_OK;
     }
     return Tcl_GetDoubleFromObj(interp, objPtr, value);
@@ -108,11 +126,12 @@ int ReadRow(Tcl_Interp *interp, Tcl_Obj *const *items, TclSize count, double *el
 // Returns false for any other list; out then holds no meaningful values.
 bool ReadColumnOfNumbers(Tcl_Obj *const *rowObjs, TclSize rows, Matrix &out) {
     if (!HoldsNumber(rowObjs[0])) return false;
-    out.Reshape(static_cast<int>(rows), 1);
+    out.Reshape(MatrixDimension(rows), 1);
     double *element = out.data();
     for (TclSize r = 0; r < rows; ++r) {
-        if (!HoldsNumber(rowObjs[r])) return false;
-        GetDouble(nullptr, rowObjs[r], element + r);
+        if (!HoldsNumber(rowObjs[r]) || GetDouble(nullptr, rowObjs[r], element + r) != TCL_OK) {
+            return false;
+        }
     }
     return true;
 }
@@ -134,11 +153,18 @@ using ObjArray = SmallArray<Tcl_Obj *>;
 }  // namespace
 
 void MatrixObjInit(Tcl_Interp *interp) {
-    objTypes.intType.store(Tcl_GetObjType("int"), std::memory_order_relaxed);
-    objTypes.doubleType.store(Tcl_GetObjType("double"), std::memory_order_relaxed);
+    objTypes.intType.store(TypeOf(Tcl_NewWideIntObj(0)), std::memory_order_relaxed);
+    objTypes.doubleType.store(TypeOf(Tcl_NewDoubleObj(0.0)), std::memory_order_relaxed);
+    Tcl_Obj *element = Tcl_NewObj();
+    objTypes.listType.store(TypeOf(Tcl_NewListObj(1, &element)), std::memory_order_relaxed);
     tclWritesShortestDoubles = ProbeShortestDoubles();
     Tcl_TraceVar2(interp, "tcl_precision", nullptr, TCL_GLOBAL_ONLY | TCL_TRACE_WRITES,
                   PrecisionWritten, nullptr);
+}
+
+bool IsPureList(const Tcl_Obj *objPtr) {
+    return objPtr->bytes == nullptr &&
+           objPtr->typePtr == objTypes.listType.load(std::memory_order_relaxed);
 }
 
 int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out) {
@@ -161,7 +187,7 @@ int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out) {
     TclSize cols;
     Tcl_Obj **items;
     if (RowElements(interp, rowObjs[0], &cols, &items) != TCL_OK) return TCL_ERROR;
-    out.Reshape(static_cast<int>(rows), static_cast<int>(cols));
+    out.Reshape(MatrixDimension(rows), MatrixDimension(cols));
     if (ReadRow(interp, items, cols, out.data()) != TCL_OK) return TCL_ERROR;
 
     double *element = out.data() + cols;

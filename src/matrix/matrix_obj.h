@@ -15,6 +15,10 @@ namespace kelb {
 // Prepares the conversions for use in interp; called by Matrix_Init.
 void MatrixObjInit(Tcl_Interp *interp);
 
+// Whether objPtr is a list with no text: its length is known without
+// generating a string that may be long.
+bool IsPureList(const Tcl_Obj *objPtr);
+
 // Reads objPtr into out. On failure returns TCL_ERROR with the message in
 // the interpreter result: Tcl's own for a malformed list or number,
 // kColumnsNotUniform for rows of unequal length (judged against the first

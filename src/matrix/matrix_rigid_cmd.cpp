@@ -6,7 +6,7 @@
 //     decides the message), computes, and returns a matrix.
 
 #include "core/tcl_support.h"
-#include "matrix/matrix_messages.h"
+#include "matrix/matrix_fail.h"
 #include "matrix/matrix_obj.h"
 #include "matrix/matrix_rigid.h"
 #include "matrix/matrix_solve.h"
@@ -78,7 +78,7 @@ int MatrixCanscaleCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     const bool onePoint = points.cols() == 1;
     if (onePoint ? points.rows() < 2 : points.cols() < 2) return Fail(interp, kPointsTooShort);
     const std::size_t count = onePoint ? 1 : static_cast<std::size_t>(points.rows());
-    Matrix result(static_cast<int>(2 * count), 1);
+    Matrix result(MatrixDimension(static_cast<std::int64_t>(2 * count)), 1);
     MatrixCanvasScale(result.data(), points.data(), count, static_cast<std::size_t>(points.cols()),
                       offset.data(), scale.data());
     return SetResult(interp, result);

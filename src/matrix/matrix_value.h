@@ -8,10 +8,21 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <memory>
+#include <new>
 #include <span>
 
 namespace kelb {
+
+// A count of rows or columns as Matrix keeps it. Tcl 9 lists may hold
+// more than an int counts; a matrix that large could not be allocated, so
+// it fails as such an allocation does, with std::bad_alloc.
+inline int MatrixDimension(std::int64_t count) {
+    if (count > std::numeric_limits<int>::max()) throw std::bad_alloc();
+    return static_cast<int>(count);
+}
 
 class Matrix {
 public:

@@ -18,10 +18,10 @@ bool SameShape(const Matrix &a, const Matrix &b) {
 
 // "+": A = A + B, then pop B.
 MatrixError Add(MatrixStack &stack) {
-    if (stack.depth() < 2) return kMissingSumOperand;
+    if (stack.depth() < 2) return &kMissingSumOperand;
     Matrix &a = stack.below();
     const Matrix &b = stack.top();
-    if (!SameShape(a, b)) return kNonConforming;
+    if (!SameShape(a, b)) return &kNonConforming;
     double *x = a.data();
     const double *y = b.data();
     for (std::size_t i = 0; i < a.size(); ++i) x[i] = x[i] + y[i];
@@ -31,8 +31,8 @@ MatrixError Add(MatrixStack &stack) {
 
 // "-": B negated, then "+".
 MatrixError Subtract(MatrixStack &stack) {
-    if (stack.depth() < 2) return kMissingSumOperand;
-    if (!SameShape(stack.below(), stack.top())) return kNonConforming;
+    if (stack.depth() < 2) return &kMissingSumOperand;
+    if (!SameShape(stack.below(), stack.top())) return &kNonConforming;
     Matrix &b = stack.top();
     MatrixNegate(b.elements(), b.elements());
     return Add(stack);
@@ -42,7 +42,7 @@ MatrixError Subtract(MatrixStack &stack) {
 // reciprocal for "/"), then pop B. B may have any shape but must have an
 // element.
 MatrixError Scale(MatrixStack &stack, bool divide) {
-    MatrixError missing = divide ? kMissingDivideOperand : kMissingScaleOperand;
+    MatrixError missing = divide ? &kMissingDivideOperand : &kMissingScaleOperand;
     if (stack.depth() < 2 || stack.top().size() == 0) return missing;
     Matrix &b = stack.top();
     if (divide) MatrixReciprocal(b.elements(), b.elements());
@@ -54,10 +54,10 @@ MatrixError Scale(MatrixStack &stack, bool divide) {
 
 // "*.": A = A . B for an m x n A and an n x m B, then pop B.
 MatrixError Product(MatrixStack &stack) {
-    if (stack.depth() < 2) return kMissingProductOperand;
+    if (stack.depth() < 2) return &kMissingProductOperand;
     Matrix &a = stack.below();
     const Matrix &b = stack.top();
-    if (a.cols() != b.rows() || a.rows() != b.cols()) return kNonConforming;
+    if (a.cols() != b.rows() || a.rows() != b.cols()) return &kNonConforming;
     Matrix result(a.rows(), b.cols());
     MatrixMultiply(result.data(), a.data(), b.data(), a.rows(), a.cols(), b.cols());
     a.Swap(result);
@@ -81,7 +81,7 @@ MatrixError Reciprocal(MatrixStack &stack) {
 // "transpose", "inverse" and "adjoint" replace B but, by the calculator's
 // rules, need two entries on the stack.
 MatrixError Transpose(MatrixStack &stack) {
-    if (stack.depth() < 2) return kMissingOpcode;
+    if (stack.depth() < 2) return &kMissingOpcode;
     Matrix &b = stack.top();
     if (b.size() <= Matrix::kInlineElements) {
         // Small matrices transpose through a copy on the C stack.
@@ -99,19 +99,19 @@ MatrixError Transpose(MatrixStack &stack) {
 }
 
 MatrixError Inverse(MatrixStack &stack) {
-    if (stack.depth() < 2) return kMissingOpcode;
+    if (stack.depth() < 2) return &kMissingOpcode;
     Matrix &b = stack.top();
-    if (!b.IsSquare()) return kInvertNonSquare;
+    if (!b.IsSquare()) return &kInvertNonSquare;
     Matrix result(b.rows(), b.cols());
-    if (!MatrixInverse(result.data(), b.data(), b.rows())) return kSingularMatrix;
+    if (!MatrixInverse(result.data(), b.data(), b.rows())) return &kSingularMatrix;
     b.Swap(result);
     return nullptr;
 }
 
 MatrixError Adjoint(MatrixStack &stack) {
-    if (stack.depth() < 2) return kMissingOpcode;
+    if (stack.depth() < 2) return &kMissingOpcode;
     Matrix &b = stack.top();
-    if (!b.IsSquare()) return kInvertNonSquare;
+    if (!b.IsSquare()) return &kInvertNonSquare;
     Matrix result(b.rows(), b.cols());
     MatrixAdjoint(result.data(), b.data(), b.rows());
     b.Swap(result);
@@ -120,7 +120,7 @@ MatrixError Adjoint(MatrixStack &stack) {
 
 // "determinate": B becomes the 1 x 1 matrix of its determinant.
 MatrixError Determinant(MatrixStack &stack) {
-    if (stack.depth() < 1 || !stack.top().IsSquare()) return kNotSquare;
+    if (stack.depth() < 1 || !stack.top().IsSquare()) return &kNotSquare;
     Matrix &b = stack.top();
     b.SetScalar(MatrixDeterminant(b.data(), b.rows()));
     return nullptr;
@@ -133,7 +133,7 @@ MatrixError MexprOperator(MatrixStack &stack, MexprOp op) {
     case MexprOp::Add: return Add(stack);
     case MexprOp::Scale: return Scale(stack, false);
     case MexprOp::Product: return Product(stack);
-    case MexprOp::Cross: return kUnimplemented;
+    case MexprOp::Cross: return &kUnimplemented;
     case MexprOp::Negate: return Negate(stack);
     case MexprOp::Reciprocal: return Reciprocal(stack);
     case MexprOp::Subtract: return Subtract(stack);
@@ -142,9 +142,9 @@ MatrixError MexprOperator(MatrixStack &stack, MexprOp op) {
     case MexprOp::Inverse: return Inverse(stack);
     case MexprOp::Determinant: return Determinant(stack);
     case MexprOp::Adjoint: return Adjoint(stack);
-    case MexprOp::Noop: return kUnimplemented;
+    case MexprOp::Noop: return &kUnimplemented;
     }
-    return kUnimplemented;
+    return &kUnimplemented;
 }
 
 }  // namespace kelb

@@ -34,7 +34,7 @@ enum class MexprOp {
 };
 
 // Applies one operator to the stack. Returns nullptr on success, else the
-// failure's message; a failed operator leaves the stack's entries valid
+// failure; a failed operator leaves the stack's entries valid
 // (the command then discards them). Throws std::bad_alloc only when a
 // result larger than 4 x 4 cannot be allocated.
 MatrixError MexprOperator(MatrixStack &stack, MexprOp op);

@@ -5,6 +5,7 @@
 #include "matrix/postfix_eval.h"
 
 #include "core/tcl_support.h"
+#include "matrix/matrix_fail.h"
 #include "matrix/matrix_obj.h"
 
 namespace kelb {
@@ -16,8 +17,7 @@ namespace {
 // any other length is an operand (and its string, which may be long, need
 // not be generated). Otherwise the first character decides.
 bool CouldBeOperator(const PostfixCalculator &calculator, Tcl_Obj *objPtr) {
-    static const Tcl_ObjType *const listType = Tcl_GetObjType("list");
-    if (objPtr->bytes == nullptr && objPtr->typePtr == listType) {
+    if (IsPureList(objPtr)) {
         TclSize length;
         if (Tcl_ListObjLength(nullptr, objPtr, &length) != TCL_OK || length != 1) return false;
     }
@@ -30,10 +30,12 @@ struct EntrySource {
     bool transposed;   // whether the entry holds it transposed
 };
 
+// The message replaces the reading's own, and so does the code.
 int BadArgument(Tcl_Interp *interp, Tcl_Obj *operand) {
     Tcl_Obj *message = Tcl_NewStringObj(kBadArgumentPrefix, -1);
     Tcl_AppendObjToObj(message, operand);
     Tcl_SetObjResult(interp, message);
+    SetErrorCode(interp, {kMatrixModule, kBadArgumentCondition});
     return TCL_ERROR;
 }
 
@@ -50,7 +52,7 @@ int EvaluatePostfix(const PostfixCalculator &calculator, Tcl_Interp *interp, int
         if (CouldBeOperator(calculator, objv[i]) &&
             Tcl_GetIndexFromObj(nullptr, objv[i], calculator.operatorNames, "verb", 0, &op) ==
                 TCL_OK) {
-            if (MatrixError error = calculator.apply(stack, op)) return Fail(interp, error);
+            if (MatrixError error = calculator.apply(stack, op)) return Fail(interp, *error);
             // Only the top entry can have been changed or made.
             if (stack.depth() > 0) {
                 EntrySource &top = sources[stack.depth() - 1];

@@ -36,7 +36,7 @@ struct PostfixCalculator {
     const char *const *operatorNames;  // null-terminated, in table order
     OperatorStarts operatorStarts;     // first bytes of operatorNames
     // Applies operator op (its index in operatorNames); nullptr or the
-    // failure's message.
+    // failure.
     MatrixError (*apply)(MatrixStack &stack, int op);
     // The operator that transposes the top entry in place, or -1. A
     // transposed operand can still lend its element objects to the result.

@@ -31,7 +31,7 @@ double SumOfSquares(const double *d) { return d[1] * d[1] + d[0] * d[0] + d[2] *
 // pop B. Only the first three elements of A change; A keeps its shape.
 template <typename Combine>
 MatrixError InPlace(MatrixStack &stack, Combine combine) {
-    if (!TopTwoAreVectors(stack)) return kNonvectorOperand;
+    if (!TopTwoAreVectors(stack)) return &kNonvectorOperand;
     double *a = stack.below().data();
     const double *b = stack.top().data();
     for (int k = 0; k < 3; ++k) a[k] = combine(a[k], b, k);
@@ -42,7 +42,7 @@ MatrixError InPlace(MatrixStack &stack, Combine combine) {
 // A and B replaced by the scalar value(a, b).
 template <typename Compute>
 MatrixError ToScalar(MatrixStack &stack, Compute compute) {
-    if (!TopTwoAreVectors(stack)) return kNonvectorOperand;
+    if (!TopTwoAreVectors(stack)) return &kNonvectorOperand;
     double value = compute(stack.below().data(), stack.top().data());
     stack.Pop();
     stack.top().SetScalar(value);
@@ -52,7 +52,7 @@ MatrixError ToScalar(MatrixStack &stack, Compute compute) {
 // A and B replaced by the 3 x 1 vector that compute(a, b, out) writes.
 template <typename Compute>
 MatrixError ToVector(MatrixStack &stack, Compute compute) {
-    if (!TopTwoAreVectors(stack)) return kNonvectorOperand;
+    if (!TopTwoAreVectors(stack)) return &kNonvectorOperand;
     double out[3];
     compute(stack.below().data(), stack.top().data(), out);
     stack.Pop();
@@ -63,14 +63,14 @@ MatrixError ToVector(MatrixStack &stack, Compute compute) {
 }
 
 MatrixError Length(MatrixStack &stack) {
-    if (!TopIsVector(stack)) return kNonvectorOperand;
+    if (!TopIsVector(stack)) return &kNonvectorOperand;
     Matrix &b = stack.top();
     b.SetScalar(std::sqrt(SumOfSquares(b.data())));
     return nullptr;
 }
 
 MatrixError Normalize(MatrixStack &stack) {
-    if (!TopIsVector(stack)) return kNonvectorOperand;
+    if (!TopIsVector(stack)) return &kNonvectorOperand;
     double *b = stack.top().data();
     double f = 1.0 / std::sqrt(SumOfSquares(b));
     for (int k = 0; k < 3; ++k) b[k] = b[k] * f;
@@ -79,7 +79,7 @@ MatrixError Normalize(MatrixStack &stack) {
 
 MatrixError PushConstant(MatrixStack &stack, double value) {
     Matrix *entry = stack.Push();
-    if (entry == nullptr) return kStackOverflow;
+    if (entry == nullptr) return &kStackOverflow;
     entry->SetScalar(value);
     return nullptr;
 }
@@ -112,7 +112,7 @@ MatrixError VexprOperator(MatrixStack &stack, VexprOp op) noexcept {
             return a[1] * b[1] + a[0] * b[0] + a[2] * b[2];
         });
     case VexprOp::Cross: return ToVector(stack, Cross);
-    case VexprOp::Negate: return kUnimplemented;
+    case VexprOp::Negate: return &kUnimplemented;
     case VexprOp::Subtract:
         return InPlace(stack, [](double a, const double *b, int k) { return a - b[k]; });
     case VexprOp::Divide:
@@ -132,7 +132,7 @@ MatrixError VexprOperator(MatrixStack &stack, VexprOp op) noexcept {
     case VexprOp::DegToRad: return PushConstant(stack, kDegreesToRadians);
     case VexprOp::Pi: return PushConstant(stack, kPi);
     }
-    return kUnimplemented;
+    return &kUnimplemented;
 }
 
 }  // namespace kelb

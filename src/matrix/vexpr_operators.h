@@ -38,7 +38,7 @@ enum class VexprOp {
 };
 
 // Applies one operator to the stack. Returns nullptr on success, else the
-// failure's message (kNonvectorOperand, kUnimplemented, kStackOverflow);
+// failure (kNonvectorOperand, kUnimplemented, kStackOverflow);
 // a failed operator changes nothing.
 MatrixError VexprOperator(MatrixStack &stack, VexprOp op) noexcept;
 

@@ -15,18 +15,18 @@ TEST(MexprOperator, OperandCountChecks) {
     MatrixStack stack;
     EXPECT_EQ(MexprOperator(stack, MexprOp::Negate), nullptr);
     EXPECT_EQ(MexprOperator(stack, MexprOp::Reciprocal), nullptr);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Determinant), kNotSquare);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Determinant), &kNotSquare);
     Push(stack, 2, 2, {1, 2, 3, 4});
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Add), kMissingSumOperand);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Subtract), kMissingSumOperand);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Product), kMissingProductOperand);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Scale), kMissingScaleOperand);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Divide), kMissingDivideOperand);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Transpose), kMissingOpcode);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Inverse), kMissingOpcode);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Adjoint), kMissingOpcode);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Cross), kUnimplemented);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Noop), kUnimplemented);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Add), &kMissingSumOperand);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Subtract), &kMissingSumOperand);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Product), &kMissingProductOperand);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Scale), &kMissingScaleOperand);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Divide), &kMissingDivideOperand);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Transpose), &kMissingOpcode);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Inverse), &kMissingOpcode);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Adjoint), &kMissingOpcode);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Cross), &kUnimplemented);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Noop), &kUnimplemented);
     EXPECT_EQ(stack.depth(), 1);
     EXPECT_EQ(Top(stack), (std::vector<double>{1, 2, 3, 4}));
 }
@@ -35,7 +35,7 @@ TEST(MexprOperator, ProductNeedsTransposedShapes) {
     MatrixStack stack;
     Push(stack, 2, 3, {1, 2, 3, 4, 5, 6});
     Push(stack, 3, 4, std::vector<double>(12, 1.0));
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Product), kNonConforming);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Product), &kNonConforming);
     stack.Pop();
     Push(stack, 3, 2, {1, 0, 0, 1, 1, 1});
     ASSERT_EQ(MexprOperator(stack, MexprOp::Product), nullptr);
@@ -51,16 +51,16 @@ TEST(MexprOperator, ScaleAndDivideUseTheFirstElement) {
     ASSERT_EQ(MexprOperator(stack, MexprOp::Divide), nullptr);
     EXPECT_EQ(Top(stack), (std::vector<double>{0.25, 0.5}));
     Push(stack, 1, 0, {});
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Scale), kMissingScaleOperand);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Scale), &kMissingScaleOperand);
 }
 
 TEST(MexprOperator, SquareOnlyOperators) {
     MatrixStack stack;
     Push(stack, 1, 1, {0});
     Push(stack, 2, 3, {1, 2, 3, 4, 5, 6});
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Inverse), kInvertNonSquare);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Adjoint), kInvertNonSquare);
-    EXPECT_STREQ(MexprOperator(stack, MexprOp::Determinant), kNotSquare);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Inverse), &kInvertNonSquare);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Adjoint), &kInvertNonSquare);
+    EXPECT_EQ(MexprOperator(stack, MexprOp::Determinant), &kNotSquare);
     ASSERT_EQ(MexprOperator(stack, MexprOp::Transpose), nullptr);
     EXPECT_EQ(stack.top().rows(), 3);
     EXPECT_EQ(Top(stack), (std::vector<double>{1, 4, 2, 5, 3, 6}));

@@ -26,7 +26,7 @@ std::vector<double> Apply(VexprOp op, std::vector<double> a, std::vector<double>
     PushVector(stack, a[0], a[1], a[2]);
     if (!b.empty()) PushVector(stack, b[0], b[1], b[2]);
     MatrixError error = VexprOperator(stack, op);
-    EXPECT_EQ(error, nullptr) << error;
+    EXPECT_EQ(error, nullptr) << error->message;
     EXPECT_EQ(stack.depth(), 1);
     return Top(stack);
 }
@@ -47,7 +47,7 @@ TEST(VexprConstants, PushedAsScalarsUntilTheStackIsFull) {
     EXPECT_EQ(stack.top().rows(), 1);
     EXPECT_EQ(Top(stack), std::vector<double>{kRadiansToDegrees});
     while (stack.depth() < MatrixStack::kCapacity) stack.Push();
-    EXPECT_STREQ(VexprOperator(stack, VexprOp::DegToRad), kStackOverflow);
+    EXPECT_EQ(VexprOperator(stack, VexprOp::DegToRad), &kStackOverflow);
     EXPECT_EQ(stack.depth(), MatrixStack::kCapacity);
 }
 
@@ -112,22 +112,22 @@ TEST(VexprOperator, InPlaceResultsKeepTheLeftShape) {
 
 TEST(VexprOperator, NonvectorOperandsChangeNothing) {
     MatrixStack stack;
-    EXPECT_STREQ(VexprOperator(stack, VexprOp::Length), kNonvectorOperand);
+    EXPECT_EQ(VexprOperator(stack, VexprOp::Length), &kNonvectorOperand);
     PushVector(stack, 1, 2, 3);
     for (VexprOp op : {VexprOp::Add, VexprOp::Dot, VexprOp::Cross, VexprOp::Half}) {
-        EXPECT_STREQ(VexprOperator(stack, op), kNonvectorOperand);  // B missing
+        EXPECT_EQ(VexprOperator(stack, op), &kNonvectorOperand);  // B missing
     }
     Push(stack, 1, 3, {1, 2, 3});  // a row is not a vector
-    EXPECT_STREQ(VexprOperator(stack, VexprOp::Add), kNonvectorOperand);
-    EXPECT_STREQ(VexprOperator(stack, VexprOp::Normalize), kNonvectorOperand);
+    EXPECT_EQ(VexprOperator(stack, VexprOp::Add), &kNonvectorOperand);
+    EXPECT_EQ(VexprOperator(stack, VexprOp::Normalize), &kNonvectorOperand);
     stack.Pop();
     Push(stack, 1, 1, {2});  // nor is a scalar factor
-    EXPECT_STREQ(VexprOperator(stack, VexprOp::Scale), kNonvectorOperand);
-    EXPECT_STREQ(VexprOperator(stack, VexprOp::Divide), kNonvectorOperand);
+    EXPECT_EQ(VexprOperator(stack, VexprOp::Scale), &kNonvectorOperand);
+    EXPECT_EQ(VexprOperator(stack, VexprOp::Divide), &kNonvectorOperand);
     stack.Pop();
     Push(stack, 3, 0, {});  // three rows without elements
-    EXPECT_STREQ(VexprOperator(stack, VexprOp::Length), kNonvectorOperand);
-    EXPECT_STREQ(VexprOperator(stack, VexprOp::Subtract), kNonvectorOperand);
+    EXPECT_EQ(VexprOperator(stack, VexprOp::Length), &kNonvectorOperand);
+    EXPECT_EQ(VexprOperator(stack, VexprOp::Subtract), &kNonvectorOperand);
     EXPECT_EQ(stack.depth(), 2);
     stack.Pop();
     EXPECT_EQ(Top(stack), (std::vector<double>{1, 2, 3}));
@@ -136,6 +136,6 @@ TEST(VexprOperator, NonvectorOperandsChangeNothing) {
 TEST(VexprOperator, TildeIsUnimplemented) {
     MatrixStack stack;
     PushVector(stack, 1, 2, 3);
-    EXPECT_STREQ(VexprOperator(stack, VexprOp::Negate), kUnimplemented);
+    EXPECT_EQ(VexprOperator(stack, VexprOp::Negate), &kUnimplemented);
     EXPECT_EQ(Top(stack), (std::vector<double>{1, 2, 3}));
 }

@@ -1,0 +1,23 @@
+# Included by install_check.cmake after the install into ${prefix}: man
+# finds every rendered page in section n under <prefix>/<mandir>, and the
+# HTML manual holds a page for each source page.
+set(faults "")
+foreach(page ${PAGES})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env MANPAGER=cat MANWIDTH=80 LC_ALL=C
+                  ${MAN} -M ${prefix}/${MANDIR} n ${page}
+                  OUTPUT_VARIABLE page_text ERROR_VARIABLE page_err RESULT_VARIABLE page_status)
+  if(NOT page_status EQUAL 0 OR NOT page_text MATCHES "NAME\n +${page} +- ")
+    string(APPEND faults "man n ${page}: ${page_status} ${page_err}\n")
+  endif()
+endforeach()
+file(GLOB sources ${SOURCE_DIR}/doc/*.man)
+file(GLOB html ${prefix}/share/doc/kelb/html/files/*.html)
+list(LENGTH sources source_count)
+list(LENGTH html html_count)
+if(NOT EXISTS ${prefix}/share/doc/kelb/html/index.html OR NOT html_count EQUAL source_count)
+  string(APPEND faults "HTML manual: ${html_count} pages for ${source_count} sources\n")
+endif()
+if(faults)
+  file(REMOVE_RECURSE ${prefix})
+  message(FATAL_ERROR "installed manuals:\n${faults}")
+endif()
