@@ -4,27 +4,63 @@
 
 #include "device/device_lists.h"
 
+#include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
+#include <unordered_map>
 
 namespace kelb {
 
-// The port list sits in static storage and is never destroyed: ports may
-// still be unregistered (an exit handler of a driver) after static
-// destructors would have run. Holding no storage while empty, it leaves
-// nothing behind when Tcl unloads the library at finalization.
-DeviceSharedPorts &DevicePorts() {
-    alignas(DeviceSharedPorts) static unsigned char storage[sizeof(DeviceSharedPorts)];
-    static DeviceSharedPorts *const ports = new (storage) DeviceSharedPorts;
-    return *ports;
+namespace {
+
+// Static storage that is never destroyed: ports may still be unregistered
+// and channels closed (an exit handler, Tcl's finalization) after static
+// destructors would have run.
+template <typename T>
+T &Immortal() {
+    alignas(T) static unsigned char storage[sizeof(T)];
+    static T *const object = new (storage) T;
+    return *object;
 }
 
-// A C++ thread-local object rather than Tcl's thread data: Tcl frees its
-// thread data at finalization before the interpreters, whose deletion
-// closes the last channels and takes their instances off this list. The
-// object goes at the very end of the thread, after Tcl has closed them.
+// The states of the threads that have instances. Only a thread itself
+// adds or removes its entry; the lock guards the table, not the states.
+struct ThreadStates {
+    std::mutex mutex;
+    std::unordered_map<std::thread::id, std::unique_ptr<DeviceThreadState>> byThread;
+};
+
+}  // namespace
+
+DeviceSharedPorts &DevicePorts() {
+    return Immortal<DeviceSharedPorts>();
+}
+
 DeviceThreadState &DeviceThisThread() {
-    thread_local DeviceThreadState state;
-    return state;
+    ThreadStates &states = Immortal<ThreadStates>();
+    std::lock_guard lock(states.mutex);
+    auto &state = states.byThread[std::this_thread::get_id()];
+    if (state == nullptr) state = std::make_unique<DeviceThreadState>();
+    return *state;
+}
+
+DeviceThreadState *DeviceFindThisThread() {
+    ThreadStates &states = Immortal<ThreadStates>();
+    std::lock_guard lock(states.mutex);
+    auto it = states.byThread.find(std::this_thread::get_id());
+    return it == states.byThread.end() ? nullptr : it->second.get();
+}
+
+void DeviceTidyThisThread() {
+    ThreadStates &states = Immortal<ThreadStates>();
+    std::lock_guard lock(states.mutex);
+    auto it = states.byThread.find(std::this_thread::get_id());
+    if (it == states.byThread.end()) return;
+    const DeviceThreadState &state = *it->second;
+    if (state.instances.instanceCount() != 0 || state.walks != 0) return;
+    states.byThread.erase(it);
+    if (states.byThread.empty()) decltype(states.byThread)().swap(states.byThread);
 }
 
 }  // namespace kelb

@@ -16,19 +16,27 @@ namespace kelb {
 // The port list of the process: created on first use, never freed.
 DeviceSharedPorts &DevicePorts();
 
-// What the module keeps for one thread: its instances, and when its event
-// source last asked their drivers.
+// What the module keeps for one thread that has instances: the instances,
+// when its event source last asked their drivers, and whether a pass of
+// the source is walking the list (which must then outlive the walk).
 struct DeviceThreadState {
     DeviceInstanceList instances;
     DevicePollGate pollGate;
+    int walks = 0;
 };
 
-// The state of the calling thread: created on the thread's first use,
-// freed when the thread ends.
+// The calling thread's state, made on first use. The states of all
+// threads sit in one process-wide table rather than in thread-local
+// storage: Tcl may close a thread's last channels after it has freed the
+// thread's Tcl data, and the sanitizers' leak check cannot always walk the
+// dynamic thread-local storage of a loaded library.
 DeviceThreadState &DeviceThisThread();
 
-inline DeviceInstanceList &DeviceThreadInstances() {
-    return DeviceThisThread().instances;
-}
+// The calling thread's state, or nullptr while it has none.
+DeviceThreadState *DeviceFindThisThread();
+
+// Frees the calling thread's state once it has no instances and no walk
+// is under way, so that a thread's end leaves nothing behind.
+void DeviceTidyThisThread();
 
 }  // namespace kelb

@@ -22,11 +22,14 @@ bool DeviceUnregisterPort(std::string_view name) {
 }
 
 DeviceInstance *DeviceAddInstance(Tcl_Channel channel, const DeviceDriver *driver) {
-    return DeviceThreadInstances().AddInstance(channel, driver);
+    return DeviceThisThread().instances.AddInstance(channel, driver);
 }
 
 void DeviceRemoveInstance(DeviceInstance *instance) {
-    DeviceThreadInstances().RemoveInstance(instance);
+    DeviceThreadState *state = DeviceFindThisThread();
+    if (state == nullptr) return;
+    state->instances.RemoveInstance(instance);
+    DeviceTidyThisThread();
 }
 
 std::optional<DevicePort> DeviceFindPort(std::string_view name) {

@@ -72,6 +72,10 @@ DeviceSharedPorts::Call::~Call() {
             std::erase_if(ports_.removed_,
                           [this](const auto &removed) { return removed.get() == port_; });
         }
+        // Nothing stays allocated between calls, so that the list leaves
+        // nothing behind when Tcl unloads the library.
+        if (busy.empty()) std::vector<Busy>().swap(busy);
+        if (ports_.removed_.empty()) decltype(ports_.removed_)().swap(ports_.removed_);
     }
     ports_.callEnded_.notify_all();
 }

@@ -50,7 +50,9 @@ bool DeviceReady(DeviceInstance &instance) {
 int DeviceEventProc(Tcl_Event *evPtr, int flags) {
     if ((flags & TCL_FILE_EVENTS) == 0) return 0;
     const auto *event = reinterpret_cast<DeviceEvent *>(evPtr);
-    DeviceInstance *instance = DeviceThreadInstances().FindInstance(event->instance, event->serial);
+    const DeviceThreadState *state = DeviceFindThisThread();
+    DeviceInstance *instance =
+        state == nullptr ? nullptr : state->instances.FindInstance(event->instance, event->serial);
     if (instance == nullptr) return 1;
     instance->pending = false;
     // The instance is not touched once the handlers have run. Tcl keeps
@@ -65,6 +67,22 @@ std::uint64_t MonotonicMicros() {
     return static_cast<std::uint64_t>(now.tv_sec) * 1000000u +
            static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
 }
+
+// Keeps the thread's state, and so its list, alive while a pass walks it,
+// even should a driver break its contract and remove instances meanwhile.
+class ThreadWalk {
+public:
+    explicit ThreadWalk(DeviceThreadState &state) : state_(state) { ++state_.walks; }
+    ~ThreadWalk() {
+        --state_.walks;
+        DeviceTidyThisThread();
+    }
+    ThreadWalk(const ThreadWalk &) = delete;
+    ThreadWalk &operator=(const ThreadWalk &) = delete;
+
+private:
+    DeviceThreadState &state_;
+};
 
 // Whether this pass may ask the drivers. A pass that must not wait
 // (update) always asks, so that input a script has just caused is seen
@@ -92,7 +110,9 @@ void QueueDeviceEvent(DeviceInstance &instance) {
 //     into a spin.
 void DeviceSetupProc(ClientData, int flags) {
     if ((flags & TCL_FILE_EVENTS) == 0) return;
-    DeviceThreadState &state = DeviceThisThread();
+    DeviceThreadState *found = DeviceFindThisThread();
+    if (found == nullptr) return;
+    DeviceThreadState &state = *found;
     const std::uint64_t now = MonotonicMicros();
     Tcl_Time blockTime = {0, 0};
     if (!MayAskDrivers(state, flags, now)) {
@@ -100,8 +120,12 @@ void DeviceSetupProc(ClientData, int flags) {
         Tcl_SetMaxBlockTime(&blockTime);
         return;
     }
-    const DeviceWake wake = state.instances.WakeNeeded(DeviceReady);
-    state.pollGate.Answered(wake == DeviceWake::Now, now);
+    DeviceWake wake;
+    {
+        ThreadWalk walk(state);
+        wake = state.instances.WakeNeeded(DeviceReady);
+        state.pollGate.Answered(wake == DeviceWake::Now, now);
+    }
     switch (wake) {
     case DeviceWake::Sleep: return;
     case DeviceWake::Poll: blockTime.usec = kDevicePollMillis * 1000; break;
@@ -117,9 +141,10 @@ void DeviceSetupProc(ClientData, int flags) {
 //     and has none outstanding.
 void DeviceCheckProc(ClientData, int flags) {
     if ((flags & TCL_FILE_EVENTS) == 0) return;
-    DeviceThreadState &state = DeviceThisThread();
-    if (!MayAskDrivers(state, flags, MonotonicMicros())) return;
-    state.instances.QueueReady(DeviceReady, QueueDeviceEvent);
+    DeviceThreadState *state = DeviceFindThisThread();
+    if (state == nullptr || !MayAskDrivers(*state, flags, MonotonicMicros())) return;
+    ThreadWalk walk(*state);
+    state->instances.QueueReady(DeviceReady, QueueDeviceEvent);
 }
 
 }  // namespace kelb

@@ -91,10 +91,10 @@ int PollsCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
 //     This thread's instance list in order, one {channel mask pending} per
 //     instance.
 int InstancesCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
-    const DeviceInstanceList &instances = DeviceThreadInstances();
+    const DeviceThreadState *state = DeviceFindThisThread();
     Tcl_Obj *list = Tcl_NewListObj(0, nullptr);
-    for (std::size_t i = 0; i < instances.instanceCount(); ++i) {
-        const DeviceInstance &instance = instances.instance(i);
+    for (std::size_t i = 0; state != nullptr && i < state->instances.instanceCount(); ++i) {
+        const DeviceInstance &instance = state->instances.instance(i);
         Tcl_Obj *entry[] = {Tcl_NewStringObj(Tcl_GetChannelName(instance.channel), -1),
                             Tcl_NewIntObj(instance.mask), Tcl_NewIntObj(instance.pending)};
         Tcl_ListObjAppendElement(nullptr, list, Tcl_NewListObj(3, entry));

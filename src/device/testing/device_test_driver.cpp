@@ -44,8 +44,16 @@ struct PipeChannel {
     std::thread feeder;           // a pending TestPipeFeed write
 };
 
-thread_local std::uint64_t pollCount;  // readyProc calls, for TestPollsTake
-std::atomic<int> pipeCount;            // channels opened, for their names
+std::atomic<int> pipeCount;  // channels opened, for their names
+
+// readyProc calls of the calling thread, for TestPollsTake. In Tcl's
+// thread data (zeroed at first use), not in thread-local storage, which
+// the leak checker cannot always walk in a loaded library.
+Tcl_ThreadDataKey pollCountKey;
+
+std::uint64_t &PollCount() {
+    return *static_cast<std::uint64_t *>(Tcl_GetThreadData(&pollCountKey, sizeof(std::uint64_t)));
+}
 
 // The test ports by name, which any thread may register and unregister.
 struct TestPortTable {
@@ -173,7 +181,7 @@ int PipeReset(void *driverData) {
 }
 
 int PipeReady(DeviceInstance *instance) {
-    ++pollCount;
+    ++PollCount();
     auto *pipe = static_cast<PipeChannel *>(Tcl_GetChannelInstanceData(instance->channel));
     pollfd input = {pipe->readFd, POLLIN, 0};
     return poll(&input, 1, 0) > 0 && (input.revents & POLLIN) != 0;
@@ -228,7 +236,7 @@ void TestPortsUnregisterAll() {
 }
 
 std::uint64_t TestPollsTake() {
-    return std::exchange(pollCount, 0);
+    return std::exchange(PollCount(), 0);
 }
 
 bool TestPipeIs(Tcl_Channel channel) {
