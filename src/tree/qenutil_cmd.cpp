@@ -44,7 +44,6 @@ private:
 //     Each option toggles one list: -ti/-tj the node's own i/j children,
 //     -ri/-rj the lists followed below them.
 int ExportCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 3) return TreeUsage(interp, objv, "consense addr ?-ti -tj -ri -rj?");
     Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
     if (node == nullptr) return TreeReportError(interp);
     static const char *const options[] = {"-ti", "-tj", "-ri", "-rj", nullptr};
@@ -71,8 +70,7 @@ int ImportCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
 // Syntax: qenutil nexttoken address index
 //     The name after the separator at index, and " i ", " j " or " x " by
 //     what follows it.
-int NextTokenCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 4) return TreeUsage(interp, objv, "nexttoken address index");
+int NextTokenCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     int index = 0;
     if (Tcl_GetIntFromObj(interp, objv[3], &index) != TCL_OK) return TCL_ERROR;
     const std::string_view address = TreeWord(objv[2]);
@@ -89,8 +87,7 @@ int NextTokenCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 
 // Syntax: qenutil split address
 //     A list of {type name} pairs, one per name of the address.
-int SplitCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 3) return TreeUsage(interp, objv, "split address");
+int SplitCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     const std::string_view address = TreeWord(objv[2]);
     if (address.empty() || address[0] != '/') return TreeFailWith(interp, kTreeBadAddress, address);
     ObjRef result(Tcl_NewObj());
@@ -117,8 +114,7 @@ int NodesCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
 }
 
 // Syntax: qenutil record address
-int RecordCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 3) return TreeUsage(interp, objv, "record address");
+int RecordCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
     if (node == nullptr) return TreeReportError(interp);
     char identity[16];
@@ -128,8 +124,7 @@ int RecordCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 }
 
 // Syntax: qenutil address record
-int AddressCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 3) return TreeUsage(interp, objv, "address record");
+int AddressCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     const std::string_view word = TreeWord(objv[2]);
     if (word.size() < 2 || word[0] != '/' || word[1] != '#') {
         return TreeFailWith(interp, kTreeBadAddress, word);
@@ -143,14 +138,15 @@ int AddressCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 }
 
 // In this order: the index of each name and the order of Tcl's message.
+// Word counts include "qenutil" and the subcommand.
 const Subcommand<Handler> kQenutilSubcommands[] = {
-    {"export", ExportCmd},
-    {"import", ImportCmd},
-    {"nexttoken", NextTokenCmd},
-    {"split", SplitCmd},
-    {"nodes", NodesCmd},
-    {"record", RecordCmd},
-    {"address", AddressCmd},
+    {"export", ExportCmd, 3, kAnyWords, "consense addr ?-ti -tj -ri -rj?"},
+    {"import", ImportCmd, 2, kAnyWords, nullptr},
+    {"nexttoken", NextTokenCmd, 4, 4, "nexttoken address index"},
+    {"split", SplitCmd, 3, 3, "split address"},
+    {"nodes", NodesCmd, 2, 2, "nodes"},
+    {"record", RecordCmd, 3, 3, "record address"},
+    {"address", AddressCmd, 3, 3, "address record"},
     {nullptr, nullptr},
 };
 

@@ -28,16 +28,14 @@ int SetString(Tcl_Interp *interp, std::string_view text) {
 // Syntax: tree create address
 //     Makes the node and every missing node above it; an unusable address
 //     makes nothing and is not an error.
-int CreateCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc != 3) return TreeUsage(interp, objv, "create address");
+int CreateCmd(Tcl_Interp *, int, Tcl_Obj *const objv[]) {
     TreeLookup(TreeModuleStore(), TreeWord(objv[2]), true);
     return TCL_OK;
 }
 
 // Syntax: tree set address val
 //     The node (made if missing) gets a private copy of val.
-int SetCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc != 4) return TreeUsage(interp, objv, "set address val");
+int SetCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), true);
     if (node == nullptr) return TreeReportError(interp);
     if (TreeSetValue(node, Tcl_DuplicateObj(objv[3]), interp) != TCL_OK) return TCL_ERROR;
@@ -46,16 +44,14 @@ int SetCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 }
 
 // Syntax: tree parent address
-int ParentCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 3) return TreeUsage(interp, objv, "record address");
+int ParentCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
     if (node == nullptr) return TreeReportError(interp);
     return node->parent != nullptr ? SetString(interp, TreeNodeAddress(node->parent)) : TCL_OK;
 }
 
 // Syntax: tree parenttype address
-int ParentTypeCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 3) return TreeUsage(interp, objv, "record address");
+int ParentTypeCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
     if (node == nullptr) return TreeReportError(interp);
     switch (node->parentType) {
@@ -69,8 +65,7 @@ int ParentTypeCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 // Syntax: tree children address
 //     "/a/" lists the children of /a attached with "/", "/a" those attached
 //     with "."; each name is followed by a blank.
-int ChildrenCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 3) return TreeUsage(interp, objv, "children address");
+int ChildrenCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     std::string_view word = TreeWord(objv[2]);
     if (word.empty() || word[0] != '/') return TreeFailWith(interp, kTreeBadAddress, word);
     ChildType type = ChildType::J;
@@ -92,8 +87,7 @@ int ChildrenCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 }
 
 // Syntax: tree exists address
-int ExistsCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 3) return TreeUsage(interp, objv, "exists address");
+int ExistsCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     const bool found = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false) != nullptr;
     Tcl_SetObjResult(interp, Tcl_NewBooleanObj(found));
     return TCL_OK;
@@ -102,8 +96,7 @@ int ExistsCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 // Syntax: tree rm address
 //     Removes the node and its subtree; links elsewhere that pointed into
 //     it become plain nodes when next followed.
-int RmCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 3) return TreeUsage(interp, objv, "rm address");
+int RmCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     const std::string_view address = TreeWord(objv[2]);
     Node *node = TreeLookup(TreeModuleStore(), address, false);
     if (node == nullptr) return TreeFailWith(interp, kTreeNodeNotFound, address);
@@ -112,8 +105,17 @@ int RmCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     return TCL_OK;
 }
 
+// The words after the destination may only be these; they change
+// nothing.
+const char *const kTransferOptions[] = {"-force", "-recurse", nullptr};
+
 int Transfer(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[], TreeOp op) {
-    if (objc < 4) return TreeUsage(interp, objv, "op source dest ?-force? ?-recurse?");
+    for (int i = 4; i < objc; ++i) {
+        int option = 0;
+        if (Tcl_GetIndexFromObj(interp, objv[i], kTransferOptions, "option", 0, &option) != TCL_OK) {
+            return TCL_ERROR;
+        }
+    }
     if (!TreeTransfer(TreeModuleStore(), TreeWord(objv[2]), TreeWord(objv[3]), op)) {
         return TreeReportError(interp);
     }
@@ -138,8 +140,7 @@ int MvCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 // Syntax: tree tail address
 //     The characters after the last "/" or ".", at most 32 of them; the
 //     text is not checked as an address.
-int TailCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 3) return TreeUsage(interp, objv, "tail address");
+int TailCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     Tcl_Obj *word = objv[2];
     const int length = Tcl_GetCharLength(word);
     int start = length;
@@ -153,18 +154,20 @@ int TailCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 }
 
 // In this order: the index of each name and the order of Tcl's message.
+// Word counts include "tree" and the subcommand.
+constexpr const char *kTransferUsage = "op source dest ?-force? ?-recurse?";
 const Subcommand<Handler> kTreeSubcommands[] = {
-    {"create", CreateCmd},
-    {"set", SetCmd},
-    {"parent", ParentCmd},
-    {"parenttype", ParentTypeCmd},
-    {"children", ChildrenCmd},
-    {"exists", ExistsCmd},
-    {"rm", RmCmd},
-    {"cp", CpCmd},
-    {"ln", LnCmd},
-    {"mv", MvCmd},
-    {"tail", TailCmd},
+    {"create", CreateCmd, 3, 3, "create address"},
+    {"set", SetCmd, 4, 4, "set address val"},
+    {"parent", ParentCmd, 3, 3, "record address"},
+    {"parenttype", ParentTypeCmd, 3, 3, "record address"},
+    {"children", ChildrenCmd, 3, 3, "children address"},
+    {"exists", ExistsCmd, 3, 3, "exists address"},
+    {"rm", RmCmd, 3, 3, "rm address"},
+    {"cp", CpCmd, 4, 6, kTransferUsage},
+    {"ln", LnCmd, 4, 6, kTransferUsage},
+    {"mv", MvCmd, 4, 6, kTransferUsage},
+    {"tail", TailCmd, 3, 3, "tail address"},
     {nullptr, nullptr},
 };
 

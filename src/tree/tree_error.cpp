@@ -26,7 +26,24 @@ const char *const kTreeErrorTable[] = {
     "Last Error In Table",           // end marker, never reported
 };
 
+// The same order: what scripts trap on.
+const char *const kTreeErrorConditions[] = {
+    "UNKNOWN",            // 0, never reported
+    "UNKNOWN",            // 1
+    "NODE_NOT_FOUND",     // 2
+    "NODE_EXISTS",        // 3
+    "BAD_ADDRESS",        // 4
+    "BAD_TOKEN",          // 5
+    "BAD_ROOT",           // 6
+    "INVALID_RECORD",     // 7
+    "UNIMPLEMENTED",      // 8
+    "NOT_VARIABLE",       // 9
+    "MEMORY",             // 10
+    "ILLEGAL_CHARACTER",  // 11
+};
+
 constexpr int kTableEnd = static_cast<int>(sizeof kTreeErrorTable / sizeof kTreeErrorTable[0]) - 1;
+static_assert(sizeof kTreeErrorConditions / sizeof kTreeErrorConditions[0] == kTableEnd);
 
 int ClampCode(int code) noexcept {
     return code < 0 || code >= kTableEnd ? kTreeUnknownError : code;
@@ -35,6 +52,8 @@ int ClampCode(int code) noexcept {
 }  // namespace
 
 const char *TreeErrorMessage(int code) noexcept { return kTreeErrorTable[ClampCode(code)]; }
+
+const char *TreeErrorCondition(int code) noexcept { return kTreeErrorConditions[ClampCode(code)]; }
 
 void TreeSetError(TreeError &error, int code, std::string_view detail) {
     error.code = ClampCode(code);

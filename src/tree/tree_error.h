@@ -30,6 +30,10 @@ enum TreeErrorCode : int {
 // The message of a code; codes outside the table read as "Unknown Error: ".
 const char *TreeErrorMessage(int code) noexcept;
 
+// The condition word of a code in error codes {KELB TREE <condition>
+// ?detail?}: NODE_NOT_FOUND for "Node Not Found: ", and so on.
+const char *TreeErrorCondition(int code) noexcept;
+
 // The last error set. Holds a private copy of the detail.
 struct TreeError {
     int code = kTreeNoError;

@@ -12,7 +12,7 @@
 #include "tree/tree_commands.h"
 #include "tree/tree_module.h"
 #include "tree/tree_resolver.h"
-#include "tree/tree_value.h"
+#include "tree/tree_record.h"
 
 namespace kelb {
 
@@ -27,27 +27,41 @@ Node *TreeLookup(const char *address, int length, bool create) {
 
 // Tree_Init --
 //
-//     Installs the variable resolver, makes the process-wide tree on the
-//     first call, the node /interpN for this interpreter (N counting the
-//     calls), and the commands tree, qen and qenutil.
+//     Installs the variable resolvers, claims the store for this thread
+//     (making it on the first call), makes the node /interpN for this
+//     interpreter (N counting the calls in the process), and the commands
+//     tree, qen and qenutil.
 //
 // Results:
-//     TCL_OK; TCL_ERROR when memory runs out, or in a thread other than the
-//     one that first brought the tree store up: the store is shared by the
-//     interpreters of one thread and is not locked.
+//     TCL_OK; TCL_ERROR when memory runs out, or in a thread other than
+//     the one that owns the store: its values are that thread's Tcl
+//     objects.
+//
+// Side effects:
+//     The /interpN node goes when the interpreter is deleted, and with the
+//     last interpreter of the thread holding the store the whole store is
+//     emptied and left for any thread to claim.
 int Tree_Init(Tcl_Interp *interp) {
     using namespace kelb;
     return GuardCommand(interp, [interp] {
-        TreeModule &module = TreeModuleMake();
-        if (module.thread != Tcl_GetCurrentThread()) {
-            return Fail(interp, "the tree store is in use by another thread");
+        TreeModule *module = TreeModuleClaim();
+        if (module == nullptr) {
+            return Fail(interp, "the tree store is in use by another thread", {"TREE", "THREAD"});
         }
-        TreeAttachInterp(interp);
+        InterpState *state = nullptr;
+        try {
+            state = TreeAttachInterp(interp);
+        } catch (...) {
+            TreeModuleReleaseUnused();
+            throw;
+        }
         TreeInstallResolvers(interp);
         char name[32];
-        std::snprintf(name, sizeof name, "/interp%d", module.interpCount++);
-        // Found rather than made twice if a script already made that name.
-        TreeLookup(module.store, name, true);
+        std::snprintf(name, sizeof name, "/interp%d", module->interpCount++);
+        // A node a script already made under that name is left to it.
+        if (TreeLookup(module->store, name, false) == nullptr) {
+            if (Node *node = TreeLookup(module->store, name, true)) state->ownNodes.push_back(node->id);
+        }
         CreateObjCommand<TreeObjCmd>(interp, "tree");
         CreateObjCommand<TreeObjCmd>(interp, "qen");
         CreateObjCommand<QenutilObjCmd>(interp, "qenutil");

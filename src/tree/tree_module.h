@@ -1,45 +1,60 @@
 // tree_module.h --
 //
-//     Process-wide state of the tree store's Tcl binding: the one store
-//     every interpreter shares and the per-interpreter states, plus the
-//     error report the commands share.
+//     The tree store's Tcl binding as a whole: the one store the
+//     interpreters of the owning thread share, their per-interpreter
+//     states, and the error reports the commands share.
+//
+//     The store lives in one thread at a time, since its values are that
+//     thread's Tcl objects. The first thread whose interpreter loads the
+//     package owns it; ownership ends when the last interpreter of that
+//     thread holding the store is deleted, and then the store is emptied
+//     there (every node and value freed in its own thread). Other threads
+//     get no store while it is owned.
 
 #pragma once
 
 #include <tcl.h>
 
+#include <string_view>
 #include <vector>
 
+#include "tree/tree_record.h"
 #include "tree/tree_store.h"
 
 namespace kelb {
 
-struct InterpState;
-
 struct TreeModule {
     TreeStore store;
     int interpCount = 0;                 // Tree_Init calls so far; names /interp%d
-    std::vector<InterpState *> interps;  // interpreters whose state is alive
+    std::vector<InterpState *> interps;  // interpreters holding the store
     InterpState *lastFound = nullptr;    // the one asked for last
-    Tcl_ThreadId thread = nullptr;       // the one thread the store serves
 };
 
-// The module, or none before the first Tree_Init.
+// The module, or none before the first Tree_Init and in every thread but
+// the owning one.
 TreeModule *TreeModuleGet() noexcept;
 
-// Makes the module on the first call; never freed (the tree outlives
-// every interpreter).
-TreeModule &TreeModuleMake();
+// Makes this thread the owner if no thread owns the store (making the
+// module on the first call; it is never freed). Returns the module, or
+// none when another thread owns it.
+TreeModule *TreeModuleClaim();
 
-// The store (the module must exist: commands run only after Tree_Init).
+// Gives the claim up again if no interpreter holds the store (an
+// initialisation that failed after claiming).
+void TreeModuleReleaseUnused() noexcept;
+
+// The store (the module must exist: commands run only after Tree_Init,
+// in the owning thread).
 TreeStore &TreeModuleStore() noexcept;
 
-// A count error of a command: Tcl's "wrong # args" with the usage text
-// after the command word. Returns TCL_ERROR.
-int TreeUsage(Tcl_Interp *interp, Tcl_Obj *const objv[], const char *usage);
+// Per-interpreter state: made by TreeAttachInterp, gone when the
+// interpreter is deleted (then this returns none).
+InterpState *TreeInterpState(Tcl_Interp *interp) noexcept;
+InterpState *TreeAttachInterp(Tcl_Interp *interp);
 
 // Reports the store's last error: the interpreter result becomes the
-// message followed directly by the detail. Returns TCL_ERROR.
+// message followed directly by the detail, with its error code. Returns
+// TCL_ERROR.
 int TreeReportError(Tcl_Interp *interp);
 
 // Records an error and reports it.

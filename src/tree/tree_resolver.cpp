@@ -17,13 +17,10 @@
 
 #include "tree/tree_resolver.h"
 
-#include <tclCompile.h>
-
-#include <cstring>
-#include <new>
 #include <string>
 
 #include "core/tcl_support.h"
+#include "tree/tree_forwarder.h"
 #include "tree/tree_module.h"
 #include "tree/tree_value.h"
 
@@ -31,133 +28,69 @@ namespace kelb {
 
 namespace {
 
-int ResolverFail(Tcl_Interp *interp, int flags, const std::string &message) {
-    if (flags & TCL_LEAVE_ERR_MSG) {
-        Tcl_ResetResult(interp);
-        Tcl_SetObjResult(interp, Tcl_NewStringObj(message.data(), static_cast<int>(message.size())));
+// The variable of the value node at `address` in this interpreter, or
+// none with the store's error set (the store must exist).
+Tcl_Var ResolveAddress(InterpState *state, TreeStore &store, std::string_view address) {
+    Node *node = TreeLookup(store, address, false);
+    if (node != nullptr && node->kind != NodeKind::Value) {
+        TreeSetError(store.error, kTreeNotVariable, address);
+        return nullptr;
+    }
+    return node != nullptr ? TreeValueVar(state, node->value) : nullptr;
+}
+
+// Syntax: Tcl_ResolveVarProc.
+//     A failure leaves the store's message and error code only when the
+//     caller asks for a message ("info exists" does not).
+int TreeVarResolver(Tcl_Interp *interp, const char *name, Tcl_Namespace *, int flags,
+                    Tcl_Var *rPtr) noexcept {
+    if (name[0] != '/') return TCL_CONTINUE;
+    if (Tcl_Var var = VarRetiringTarget(interp, name)) {
+        *rPtr = var;
+        return TCL_OK;
+    }
+    TreeModule *module = TreeModuleGet();
+    InterpState *state = TreeInterpState(interp);
+    try {
+        if (module == nullptr || state == nullptr) {
+            // An interpreter on its way out: no node is a variable there.
+            if (flags & TCL_LEAVE_ERR_MSG) {
+                const std::string message = std::string(TreeErrorMessage(kTreeNotVariable)) + name;
+                Fail(interp, message.c_str(), {"TREE", TreeErrorCondition(kTreeNotVariable)}, name);
+            }
+            return TCL_ERROR;
+        }
+        if (Tcl_Var var = ResolveAddress(state, module->store, name)) {
+            *rPtr = var;
+            return TCL_OK;
+        }
+        if (flags & TCL_LEAVE_ERR_MSG) TreeReportError(interp);
+    } catch (...) {
+        if (flags & TCL_LEAVE_ERR_MSG) Fail(interp, "not enough memory", kNoMemory);
     }
     return TCL_ERROR;
 }
 
-// The record of the node at `address` in this interpreter. On failure
-// returns none with the store's error set (or the message in `message`).
-Var *ResolveAddress(Tcl_Interp *interp, std::string_view address, std::string &message) {
+// The variable a compiled local named by `address` stands for, asked
+// each time its procedure is entered: the node's record, or a stand-in
+// when the node has no value now. None leaves an ordinary local.
+Tcl_Var FetchLocal(Tcl_Interp *interp, const std::string &address) noexcept {
     TreeModule *module = TreeModuleGet();
     InterpState *state = TreeInterpState(interp);
-    if (module == nullptr || state == nullptr) {
-        message = "Not a Tcl Variable: " + std::string(address);
-        return nullptr;
-    }
-    Node *node = TreeLookup(module->store, address, false);
-    if (node != nullptr && node->kind != NodeKind::Value) {
-        TreeSetError(module->store.error, kTreeNotVariable, address);
-        node = nullptr;
-    }
-    if (node == nullptr) {
-        message = module->store.error.Text();
-        return nullptr;
-    }
-    return TreeValueVar(state, node->value);
-}
-
-// Syntax: Tcl_ResolveVarProc.
-int TreeVarResolver(Tcl_Interp *interp, const char *name, Tcl_Namespace *, int flags,
-                    Tcl_Var *rPtr) noexcept {
-    if (name[0] != '/') return TCL_CONTINUE;
-    if (Var *var = TreeUnlinkTarget(interp, name)) {
-        *rPtr = reinterpret_cast<Tcl_Var>(var);
-        return TCL_OK;
-    }
-    std::string message;
+    if (module == nullptr || state == nullptr) return nullptr;
     try {
-        if (Var *var = ResolveAddress(interp, name, message)) {
-            *rPtr = reinterpret_cast<Tcl_Var>(var);
-            return TCL_OK;
-        }
-    } catch (...) {
-        message = "not enough memory";
-    }
-    return ResolverFail(interp, flags, message);
-}
-
-// What the compiled-variable resolver leaves with Tcl for one local.
-struct CompiledAddress : Tcl_ResolvedVarInfo {
-    std::string address;
-};
-
-Tcl_Var FetchCompiled(Tcl_Interp *interp, Tcl_ResolvedVarInfo *info) noexcept {
-    const std::string &address = static_cast<CompiledAddress *>(info)->address;
-    try {
-        std::string unused;
-        if (Var *var = ResolveAddress(interp, address, unused)) return reinterpret_cast<Tcl_Var>(var);
-        if (InterpState *state = TreeInterpState(interp)) {
-            return reinterpret_cast<Tcl_Var>(TreeForwarder(state, address)->var);
-        }
+        if (Tcl_Var var = ResolveAddress(state, module->store, address)) return var;
+        return TreeForwarderVar(state, address);
     } catch (...) {
         // No memory for a record: the local stays an ordinary variable.
     }
     return nullptr;
 }
 
-void DeleteCompiled(Tcl_ResolvedVarInfo *info) noexcept { delete static_cast<CompiledAddress *>(info); }
-
-// Syntax: Tcl_ResolveCompiledVarProc.
-int TreeCompiledVarResolver(Tcl_Interp *, const char *name, TclSize length, Tcl_Namespace *,
-                            Tcl_ResolvedVarInfo **rPtr) noexcept {
-    if (length < 1 || name[0] != '/') return TCL_CONTINUE;
-    auto *info = new (std::nothrow) CompiledAddress;
-    if (info == nullptr) return TCL_CONTINUE;
-    try {
-        info->address.assign(name, static_cast<std::size_t>(length));
-    } catch (...) {
-        delete info;
-        return TCL_CONTINUE;
-    }
-    info->fetchProc = FetchCompiled;
-    info->deleteProc = DeleteCompiled;
-    *rPtr = info;
-    return TCL_OK;
-}
-
-// The compile procedure "global" had before we wrapped it; the same in
-// every interpreter of the process.
-CompileProc *originalGlobalCompile = nullptr;
-
-// Compiles "global" as Tcl does, unless a word is a literal address: that
-// "global" runs as a command, which asks the resolver.
-int CompileGlobal(Tcl_Interp *interp, Tcl_Parse *parsePtr, Command *cmdPtr,
-                  CompileEnv *envPtr) noexcept {
-    const Tcl_Token *token = parsePtr->tokenPtr;
-    for (int word = 0; word < parsePtr->numWords; ++word) {
-        if (word > 0 && token->type == TCL_TOKEN_SIMPLE_WORD && token[1].size > 0 &&
-            token[1].start[0] == '/') {
-            return TCL_ERROR;
-        }
-        token += token->numComponents + 1;
-    }
-    return originalGlobalCompile(interp, parsePtr, cmdPtr, envPtr);
-}
-
-void WrapGlobalCompile(Tcl_Interp *interp) {
-    auto *command = reinterpret_cast<Command *>(
-        Tcl_FindCommand(interp, "::global", nullptr, TCL_GLOBAL_ONLY));
-    if (command == nullptr || command->compileProc == nullptr ||
-        command->compileProc == CompileGlobal) {
-        return;
-    }
-    if (originalGlobalCompile == nullptr) originalGlobalCompile = command->compileProc;
-    // Only the compiler Tcl itself installed is wrapped; a replacement
-    // someone else made is left alone.
-    if (command->compileProc == originalGlobalCompile) command->compileProc = CompileGlobal;
-}
-
 }  // namespace
 
 void TreeInstallResolvers(Tcl_Interp *interp) {
-    // Installing a compiled-variable resolver makes Tcl recompile all code,
-    // so procedures defined before the package was loaded are covered too.
-    Tcl_AddInterpResolvers(interp, "Quenmarle", nullptr, TreeVarResolver, TreeCompiledVarResolver);
-    WrapGlobalCompile(interp);
+    VarInstallResolvers(interp, "Quenmarle", TreeVarResolver, FetchLocal);
 }
 
 }  // namespace kelb

@@ -1,8 +1,9 @@
 // tree_value.cpp --
 //
 //     Node values: setting, pushing a new value into every interpreter's
-//     record, unsetting, releasing, and the value operations the store
-//     calls when it copies, moves or removes nodes.
+//     record, unsetting, releasing, our traces on the records, and the
+//     value operations the store calls when it copies, moves or removes
+//     nodes.
 
 #include "tree/tree_value.h"
 
@@ -20,14 +21,35 @@ namespace {
 // interpreters cannot keep rewriting each other's values.
 constexpr int kMaxPushRounds = 4;
 
+constexpr int kRecordTraceFlags = TCL_TRACE_WRITES | TCL_TRACE_UNSETS;
+
+void PinValue(TreeValue *value) noexcept { ++value->pins; }
+
+void UnpinValue(TreeValue *value) noexcept {
+    if (--value->pins == 0 && value->released) delete value;
+}
+
+// Keeps a value (not its node) alive for the length of a scope in which
+// scripts may run.
+class ValuePin {
+public:
+    explicit ValuePin(TreeValue *value) noexcept : value_(value) { PinValue(value_); }
+    ~ValuePin() { UnpinValue(value_); }
+    ValuePin(const ValuePin &) = delete;
+    ValuePin &operator=(const ValuePin &) = delete;
+
+private:
+    TreeValue *value_;
+};
+
 // Records pinned for the length of an operation that runs scripts.
 class RecordSnapshot {
 public:
     explicit RecordSnapshot(const RecordList &records) : records_(records) {
-        for (Record *r : records_) ++r->pins;
+        for (Record *r : records_) HolderPin(r);
     }
     ~RecordSnapshot() {
-        for (Record *r : records_) TreeUnpinRecord(r);
+        for (Record *r : records_) HolderUnpin(r);
     }
     RecordSnapshot(const RecordSnapshot &) = delete;
     RecordSnapshot &operator=(const RecordSnapshot &) = delete;
@@ -58,21 +80,26 @@ bool IsLive(const Record *record, const TreeValue *value) noexcept {
            !Tcl_InterpDeleted(record->owner->interp);
 }
 
-// Puts obj into a record that no trace watches, as Tcl's own fast path
-// would. Returns false if the record needs Tcl's setter.
-bool SetQuietly(Var *var, Tcl_Obj *obj) noexcept {
-    if (TclIsVarTraced(var) || (var->flags & (VAR_ARRAY | VAR_LINK | VAR_DEAD_HASH))) return false;
-    Tcl_Obj *old = var->value.objPtr;
-    var->value.objPtr = obj;
-    Tcl_IncrRefCount(obj);
-    if (old != nullptr) Tcl_DecrRefCount(old);
-    return true;
-}
-
 void ReplaceHeld(TreeValue *value, Tcl_Obj *obj) noexcept {
     if (obj != nullptr) Tcl_IncrRefCount(obj);
     if (value->held != nullptr) Tcl_DecrRefCount(value->held);
     value->held = obj;
+}
+
+// New object: the node's address, or the one it had when it was removed.
+Tcl_Obj *ValueName(const TreeValue *value) {
+    const std::string address = value->node != nullptr ? TreeNodeAddress(value->node)
+                                : value->formerAddress ? *value->formerAddress
+                                                       : std::string();
+    return Tcl_NewStringObj(address.data(), static_cast<int>(address.size()));
+}
+
+Tcl_Obj *CurrentValue(const TreeValue *value) noexcept {
+    if (value->records.empty()) return value->held;
+    for (const Record *r : value->records) {
+        if (Tcl_Obj *obj = VarValue(r->var)) return obj;
+    }
+    return nullptr;
 }
 
 // One pass of a push: sets `current` into every record but `origin`.
@@ -84,65 +111,24 @@ bool PushOnce(TreeValue *value, ObjRef &current, Record *&origin, ObjRef &name,
     RecordSnapshot snapshot(value->records);
     for (Record *r : snapshot.records()) {
         if (value->released) break;
-        if (r == origin || !IsLive(r, value) || TreeScalarValue(r->var) == current.get()) continue;
-        if (SetQuietly(r->var, current.get())) continue;
-        if (!name) name = ObjRef(TreeValueName(value));
+        if (r == origin || !IsLive(r, value) || VarValue(r->var) == current.get()) continue;
+        if (VarSetQuietly(r->var, current.get())) continue;
+        if (!name) name = ObjRef(ValueName(value));
         Tcl_Interp *interp = r->owner->interp;
         const bool own = interp == caller;
-        // The traces may retire the record and drop our count; this one
-        // keeps the variable readable until we are done with it.
-        Var *var = r->var;
-        VarHashRefCount(var)++;
-        if (TclPtrSetVar(interp, reinterpret_cast<Tcl_Var>(var), nullptr, name.get(), nullptr,
-                         current.get(), TCL_GLOBAL_ONLY | (own ? TCL_LEAVE_ERR_MSG : 0)) == nullptr &&
-            own) {
-            code = TCL_ERROR;
-        }
-        Tcl_Obj *now = TreeScalarValue(var);
-        if (r->value == value && now != nullptr && now != current.get()) {
-            current = ObjRef(now);
+        bool refused = false;
+        const ObjRef now = VarSet(interp, r->var, name.get(), current.get(), own, refused);
+        if (refused && own) code = TCL_ERROR;
+        if (r->value == value && now && now.get() != current.get()) {
+            current = now;
             origin = r;
             adopted = true;
         }
-        VarHashRefCount(var)--;
-        TclCleanupVar(var, nullptr);
     }
     return adopted;
 }
 
-}  // namespace
-
-Tcl_Obj *TreeScalarValue(const Var *var) noexcept {
-    if (var->flags & (VAR_ARRAY | VAR_LINK)) return nullptr;
-    return var->value.objPtr;
-}
-
-void TreePinValue(TreeValue *value) noexcept { ++value->pins; }
-
-void TreeUnpinValue(TreeValue *value) noexcept {
-    if (--value->pins == 0 && value->released) delete value;
-}
-
-Tcl_Obj *TreeValueName(const TreeValue *value) {
-    const std::string address = value->node != nullptr ? TreeNodeAddress(value->node)
-                                : value->formerAddress ? *value->formerAddress
-                                                       : std::string();
-    return Tcl_NewStringObj(address.data(), static_cast<int>(address.size()));
-}
-
-Tcl_Obj *TreeNodeValue(const Node *node) noexcept {
-    return node->kind == NodeKind::Value ? TreeCurrentValue(node->value) : nullptr;
-}
-
-Tcl_Obj *TreeCurrentValue(const TreeValue *value) noexcept {
-    if (value->records.empty()) return value->held;
-    for (const Record *r : value->records) {
-        if (Tcl_Obj *obj = TreeScalarValue(r->var)) return obj;
-    }
-    return nullptr;
-}
-
-int TreeAssign(TreeValue *value, Tcl_Obj *obj, Record *origin, Tcl_Interp *caller) {
+int Assign(TreeValue *value, Tcl_Obj *obj, Record *origin, Tcl_Interp *caller) {
     if (value->released) return TCL_OK;
     if (value->records.empty()) {
         ReplaceHeld(value, obj);
@@ -159,35 +145,116 @@ int TreeAssign(TreeValue *value, Tcl_Obj *obj, Record *origin, Tcl_Interp *calle
     return code;
 }
 
-void TreeUnsetValue(TreeValue *value, Record *origin) {
+void EnsureTraced(TreeValue *value);
+
+void Unset(TreeValue *value, Record *origin) {
     if (value->released) return;
     ReplaceHeld(value, nullptr);
     ValuePin pin(value);
     {
         AssignScope scope(value);
-        ObjRef name(TreeValueName(value));
+        ObjRef name(ValueName(value));
         RecordSnapshot snapshot(value->records);
         for (Record *r : snapshot.records()) {
             if (value->released) return;
-            if (r == origin || !IsLive(r, value) || TclIsVarUndefined(r->var)) continue;
-            TclPtrUnsetVar(r->owner->interp, reinterpret_cast<Tcl_Var>(r->var), nullptr, name.get(),
-                           nullptr, TCL_GLOBAL_ONLY);
+            if (r == origin || !IsLive(r, value) || VarIsUndefined(r->var)) continue;
+            VarUnset(r->owner->interp, r->var, name.get());
         }
     }
     if (value->released) return;
     // A trace (a C link, for one) may have set its variable again; then
     // that value stands everywhere.
     for (Record *r : value->records) {
-        if (Tcl_Obj *obj = TreeScalarValue(r->var)) {
-            TreeAssign(value, obj, r, nullptr);
+        if (Tcl_Obj *obj = VarValue(r->var)) {
+            Assign(value, obj, r, nullptr);
             break;
         }
     }
-    if (!value->released) TreeEnsureTraced(value);
+    if (!value->released) EnsureTraced(value);
+}
+
+// Our trace on a record: keeps the other interpreters' records in step.
+char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, const char *name2,
+                      int flags) noexcept {
+    auto *record = static_cast<Record *>(clientData);
+    const bool destroyed = (flags & TCL_TRACE_DESTROYED) != 0;
+    try {
+        TreeValue *value = record->value;
+        const bool active = value != nullptr && !value->assigning && name2 == nullptr &&
+                            !Tcl_InterpDeleted(interp);
+        if (flags & TCL_TRACE_UNSETS) {
+            if (destroyed) record->traced = false;
+            if (active) {
+                ValuePin pin(value);
+                if (Tcl_Obj *obj = VarValue(record->var)) {
+                    // A trace before ours (a C link) set it again at once.
+                    Assign(value, obj, record, nullptr);
+                    if (!value->released) EnsureTraced(value);
+                } else {
+                    Unset(value, record);
+                }
+            }
+        } else if (active) {
+            if (Tcl_Obj *obj = VarValue(record->var)) Assign(value, obj, record, nullptr);
+        }
+    } catch (...) {
+        // Out of memory: the other interpreters see the change later.
+    }
+    if (destroyed) HolderUnpin(record);
+    return nullptr;
+}
+
+void EnsureTraced(TreeValue *value) {
+    if (value->records.size() < 2) return;
+    for (Record *r : value->records) {
+        if (!r->traced && r->owner != nullptr && !VarIsRetired(r->var)) {
+            HolderTrace(r, RecordTraceProc, kRecordTraceFlags);
+        }
+    }
+}
+
+// This interpreter's record of the value, made if needed.
+Record *RecordOf(InterpState *state, TreeValue *value) {
+    for (Record *r : value->records) {
+        if (r->owner == state) return r;
+    }
+    value->records.ReserveOne();
+    Record *record = RecordCreate(state, value);
+    if (value->records.empty()) {
+        // The first record takes over the value the store held.
+        VarSetRaw(record->var, value->held);
+        ReplaceHeld(value, nullptr);
+    } else if (Tcl_Obj *obj = CurrentValue(value)) {
+        VarSetRaw(record->var, obj);
+    }
+    value->records.push_back(record);
+    EnsureTraced(value);
+    return record;
+}
+
+// The record leaves its value and retires in its interpreter.
+void Retire(TreeValue *value, Record *record) noexcept {
+    value->records.Remove(record);
+    if (value->hintVar == record->var) value->hintState = nullptr;
+    Tcl_Obj *name = nullptr;
+    try {
+        name = ValueName(value);
+    } catch (...) {
+        name = Tcl_NewObj();
+    }
+    Tcl_IncrRefCount(name);
+    RecordRetire(record, name);
+    Tcl_DecrRefCount(name);
+}
+
+}  // namespace
+
+Tcl_Obj *TreeNodeValue(const Node *node) noexcept {
+    return node->kind == NodeKind::Value ? CurrentValue(node->value) : nullptr;
 }
 
 int TreeSetValue(Node *node, Tcl_Obj *obj, Tcl_Interp *caller) {
-    if (node->kind == NodeKind::Value) return TreeAssign(node->value, obj, nullptr, caller);
+    if (node->kind == NodeKind::Value) return Assign(node->value, obj, nullptr, caller);
     auto *value = new TreeValue;
     value->node = node;
     ReplaceHeld(value, obj);
@@ -205,9 +272,37 @@ void TreeFreeValue(Node *node) noexcept {
     value->node = nullptr;
     value->released = true;
     ReplaceHeld(value, nullptr);
-    TreePinValue(value);
-    while (!value->records.empty()) TreeRetireRecord(value->records.back());
-    TreeUnpinValue(value);
+    ValuePin pin(value);
+    while (!value->records.empty()) Retire(value, value->records.back());
+}
+
+Tcl_Var TreeValueVar(InterpState *state, TreeValue *value) {
+    if (value->hintState != state) {
+        Record *record = RecordOf(state, value);
+        value->hintState = state;
+        value->hintVar = record->var;
+    }
+    return value->hintVar;
+}
+
+int TreeValueAssign(TreeValue *value, Tcl_Obj *obj, Tcl_Interp *caller) {
+    return Assign(value, obj, nullptr, caller);
+}
+
+void TreeValueUnset(TreeValue *value) { Unset(value, nullptr); }
+
+void TreeValuesLeaveInterp(InterpState *state) noexcept {
+    while (Record *record = state->records) {
+        TreeValue *value = record->value;
+        if (value == nullptr) {
+            RecordRetire(record, nullptr);
+            continue;
+        }
+        if (value->records.size() == 1 && !value->released) {
+            if (Tcl_Obj *obj = VarValue(record->var)) ReplaceHeld(value, obj);
+        }
+        Retire(value, record);
+    }
 }
 
 namespace {

@@ -1,11 +1,8 @@
 // tree_value.h --
 //
 //     Node values as Tcl variables. A value node's TreeValue holds the Tcl
-//     value once for the whole process. Each interpreter that reaches the
-//     value as a variable gets its own variable record (a VarInHash, the
-//     kind of record Tcl counts; see MakeVar), because Tcl keeps a variable's
-//     traces in the interpreter's own table: one record shared by two
-//     interpreters breaks as soon as either traces or links it.
+//     value once for the whole process; each interpreter that reaches it as
+//     a variable has its own record (tree_record.h), a layer below this one.
 //
 //     Coherence: with one record the value simply lives in it. With two or
 //     more, each record carries a write and unset trace of ours, placed
@@ -13,8 +10,8 @@
 //     interpreter is pushed into every other record with Tcl's own setter,
 //     so traces and links fire in the interpreter that made them.
 //
-//     Lifetime: the store holds one count on every record, Tcl adds its own
-//     (upvar, global, frames, running traces). "tree set" replaces the
+//     Lifetime: the store holds its counts on every record, Tcl adds its
+//     own (upvar, global, frames, running traces). "tree set" replaces the
 //     value inside the records; removing the node unlinks C links, unsets
 //     each record in its own interpreter, marks it dead and drops our
 //     counts, so Tcl frees the record only when nothing refers to it.
@@ -22,51 +19,16 @@
 #pragma once
 
 #include <tcl.h>
-#include <tclInt.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 
+#include "tree/tree_record.h"
 #include "tree/tree_store.h"
 
 namespace kelb {
-
-struct InterpState;
-
-// What our traces are registered on: a record, or a forwarder (below).
-struct VarHolder {
-    InterpState *owner = nullptr;  // none once retired
-    Var *var = nullptr;            // we hold one count on it until retired
-    int pins = 1;                  // 1 for the owner, 1 per trace of ours, temporaries
-    bool traced = false;           // our trace is registered on var
-};
-
-// One interpreter's variable record for one value.
-struct Record : VarHolder {
-    TreeValue *value = nullptr;  // none once retired
-    Record *prevInInterp = nullptr;
-    Record *nextInInterp = nullptr;
-};
-
-// A compiled local "/a/b" whose node had no value when its procedure was
-// entered: every access looks the address up again.
-struct Forwarder : VarHolder {
-    std::string address;
-};
-
-// Per interpreter: what its records need and the list of them.
-struct InterpState {
-    Tcl_Interp *interp = nullptr;
-    // The table our records claim to be in: it holds no entry, but Tcl
-    // finds a variable's namespace (the global one) through it.
-    TclVarHashTable table;
-    Tcl_Obj *recordName = nullptr;  // the key our records show ("")
-    Record *records = nullptr;      // this interpreter's records
-    std::unordered_map<std::string, Forwarder *> forwarders;
-};
 
 // The records of one value: nearly always one, kept inline.
 class RecordList {
@@ -123,7 +85,7 @@ struct kelb::TreeValue {
     Tcl_Obj *held = nullptr;           // the value while no record exists
     RecordList records;
     InterpState *hintState = nullptr;  // the interpreter that resolved it last
-    Var *hintVar = nullptr;            // and its record's variable
+    Tcl_Var hintVar = nullptr;         // and its record's variable
     // The node's address, kept when the node is removed (for the names
     // traces see while the records go).
     std::unique_ptr<std::string> formerAddress;
@@ -148,50 +110,20 @@ void TreeFreeValue(Node *node) noexcept;
 // The value operations the store calls.
 TreeValueOps &TreeTclValueOps() noexcept;
 
-// This interpreter's record for a value node, made if needed (may throw
-// std::bad_alloc).
-Record *TreeValueRecord(InterpState *state, TreeValue *value);
+// The variable of this interpreter's record of a value node, made if
+// needed (may throw std::bad_alloc).
+Tcl_Var TreeValueVar(InterpState *state, TreeValue *value);
 
-// The variable of that record; the same, with a shortcut for repeated
-// lookups from one interpreter.
-Var *TreeValueVar(InterpState *state, TreeValue *value);
+// A write or unset that reached the value some other way than through a
+// record of its own (a procedure's stand-in variable): every record
+// follows. Assigning returns TCL_ERROR, with the message in `caller`,
+// when a trace in the caller's interpreter refused the value.
+int TreeValueAssign(TreeValue *value, Tcl_Obj *obj, Tcl_Interp *caller);
+void TreeValueUnset(TreeValue *value);
 
-// A forwarder for the address in this interpreter (may throw).
-Forwarder *TreeForwarder(InterpState *state, const std::string &address);
-
-// Per-interpreter state: made by Tree_Init, gone when the interpreter is
-// deleted (then this returns none).
-InterpState *TreeInterpState(Tcl_Interp *interp) noexcept;
-InterpState *TreeAttachInterp(Tcl_Interp *interp);
-
-// Shared by the value and record code (not for other modules).
-Tcl_Obj *TreeScalarValue(const Var *var) noexcept;    // none for arrays and undefined
-Tcl_Obj *TreeCurrentValue(const TreeValue *value) noexcept;
-int TreeAssign(TreeValue *value, Tcl_Obj *obj, Record *origin, Tcl_Interp *caller);
-void TreeUnsetValue(TreeValue *value, Record *origin);
-void TreeEnsureTraced(TreeValue *value);
-void TreeRetireRecord(Record *record) noexcept;
-void TreeUnpinRecord(Record *record) noexcept;
-void TreePinValue(TreeValue *value) noexcept;
-void TreeUnpinValue(TreeValue *value) noexcept;
-Tcl_Obj *TreeValueName(const TreeValue *value);      // new object: the node's address
-
-// Keeps a value (not its node) alive for the length of a scope in which
-// scripts may run.
-class ValuePin {
-public:
-    explicit ValuePin(TreeValue *value) noexcept : value_(value) { TreePinValue(value_); }
-    ~ValuePin() { TreeUnpinValue(value_); }
-    ValuePin(const ValuePin &) = delete;
-    ValuePin &operator=(const ValuePin &) = delete;
-
-private:
-    TreeValue *value_;
-};
-
-// While C links are removed by name, the resolver maps kUnlinkName in
-// that interpreter to this record's variable.
-inline constexpr const char *kUnlinkName = "/#0";
-Var *TreeUnlinkTarget(Tcl_Interp *interp, const char *name) noexcept;
+// The interpreter is being deleted: its records go (its links and traces
+// end there), and a value whose last record this was goes back to the
+// store.
+void TreeValuesLeaveInterp(InterpState *state) noexcept;
 
 }  // namespace kelb

@@ -1,0 +1,84 @@
+// tree_record.h --
+//
+//     The per-interpreter side of node values. Each interpreter that
+//     reaches a value as a variable gets its own variable record, because
+//     Tcl keeps a variable's traces in the interpreter's own table: one
+//     variable shared by two interpreters breaks as soon as either traces
+//     or links it.
+//
+//     This layer makes, lists, traces and retires records; it knows
+//     nothing of what the records stand for. The value layer (tree_value.h)
+//     sits on top of it and gives the traces their meaning.
+
+#pragma once
+
+#include <tcl.h>
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "tree/tree_node.h"
+#include "tree/tree_vars.h"
+
+namespace kelb {
+
+struct InterpState;
+struct Forwarder;
+
+// What traces are registered on: a variable of one interpreter, counted
+// by pins (one for the owner, one per registered trace, temporaries).
+struct VarHolder {
+    VarHolder() noexcept = default;
+    VarHolder(const VarHolder &) = delete;
+    VarHolder &operator=(const VarHolder &) = delete;
+    virtual ~VarHolder() = default;
+
+    InterpState *owner = nullptr;  // none once retired
+    Tcl_Var var = nullptr;         // its maker's counts are held until retired
+    int pins = 1;
+    bool traced = false;           // a trace of ours is registered on var
+};
+
+// One interpreter's variable record for one node value.
+struct Record final : VarHolder {
+    TreeValue *value = nullptr;  // none once retired
+    Record *prevInInterp = nullptr;
+    Record *nextInInterp = nullptr;
+};
+
+// Per interpreter that holds the tree store.
+struct InterpState {
+    Tcl_Interp *interp = nullptr;
+    VarTable *vars = nullptr;   // what its variables claim as their table
+    Record *records = nullptr;  // its records, newest first
+    // Stand-ins for compiled locals (see tree_resolver.cpp), by address.
+    std::unordered_map<std::string, Forwarder *> forwarders;
+    std::vector<NodeId> ownNodes;  // the /interpN nodes made for it
+};
+
+InterpState *InterpStateCreate(Tcl_Interp *interp);
+// Its records and forwarders must be retired first.
+void InterpStateDelete(InterpState *state) noexcept;
+
+// A new record of the value in the state's interpreter, with an undefined
+// variable; listed in the state, pinned once for the owner.
+Record *RecordCreate(InterpState *state, TreeValue *value);
+
+// Registers a trace of ours behind the variable's other traces; the
+// holder stays pinned until Tcl reports the trace destroyed.
+void HolderTrace(VarHolder *holder, Tcl_VarTraceProc *proc, int flags);
+
+// Retires the holder's variable in its interpreter (name is what traces
+// see), marks the holder retired and drops the owner's pin. Calls into
+// the interpreter, which a trace may delete meanwhile.
+void HolderRetire(VarHolder *holder, Tcl_Obj *name) noexcept;
+
+// The same for a record, which leaves its interpreter's list (its value
+// must have let it go already).
+void RecordRetire(Record *record, Tcl_Obj *name) noexcept;
+
+void HolderPin(VarHolder *holder) noexcept;
+void HolderUnpin(VarHolder *holder) noexcept;
+
+}  // namespace kelb
