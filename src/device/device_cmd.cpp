@@ -47,7 +47,7 @@ int DeviceNamesCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
     DString names;
     for (std::size_t i = 0; i < registry.portCount(); ++i) {
         const std::string &name = registry.port(i).name;
-        Tcl_DStringAppend(names.get(), name.data(), static_cast<int>(name.size()));
+        Tcl_DStringAppend(names.get(), name.data(), static_cast<TclSize>(name.size()));
         Tcl_DStringAppend(names.get(), " ", 1);
     }
     names.MoveToResult(interp);
@@ -86,7 +86,7 @@ int DeviceDescCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     if (port == nullptr) return TCL_ERROR;
     const std::string &description = port->description;
     Tcl_SetObjResult(interp,
-                     Tcl_NewStringObj(description.data(), static_cast<int>(description.size())));
+                     Tcl_NewStringObj(description.data(), static_cast<TclSize>(description.size())));
     return TCL_OK;
 }
 
