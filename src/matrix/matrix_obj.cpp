@@ -50,20 +50,31 @@ ObjTypes MakeObjTypes() {
 // Whether Tcl writes doubles in their shortest form on this thread, as it
 // does unless a script sets tcl_precision. Reading that variable is costly
 // (it is traced), so the matrix module watches writes to it instead, in
-// every interpreter that loads the module. threadsWithPrecision counts the
-// threads where the answer is no (a thread that ends so stays counted);
-// while it is 0 no thread needs to look its own answer up.
-thread_local bool tclWritesShortestDoubles = true;
+// every interpreter that loads the module, and keeps the answer in Tcl's
+// thread data (a thread_local of a loaded library trips the leak checker
+// when threads end). threadsWithPrecision counts the threads where the
+// answer is no (a thread that ends so stays counted); while it is 0 no
+// thread needs to look its own answer up.
+struct PrecisionState {
+    bool notShortest;  // Tcl zero-fills new thread data: shortest
+};
+Tcl_ThreadDataKey precisionKey;
 constinit std::atomic<int> threadsWithPrecision{0};
 
+bool &ThreadWritesNonShortest() {
+    return static_cast<PrecisionState *>(Tcl_GetThreadData(&precisionKey, sizeof(PrecisionState)))
+        ->notShortest;
+}
+
 void SetWritesShortestDoubles(bool shortest) {
-    if (shortest == tclWritesShortestDoubles) return;
-    tclWritesShortestDoubles = shortest;
+    bool &notShortest = ThreadWritesNonShortest();
+    if (notShortest == !shortest) return;
+    notShortest = !shortest;
     threadsWithPrecision.fetch_add(shortest ? -1 : 1, std::memory_order_relaxed);
 }
 
 bool WritesShortestDoubles() {
-    return threadsWithPrecision.load(std::memory_order_relaxed) == 0 || tclWritesShortestDoubles;
+    return threadsWithPrecision.load(std::memory_order_relaxed) == 0 || !ThreadWritesNonShortest();
 }
 
 bool ProbeShortestDoubles() {
