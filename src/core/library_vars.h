@@ -4,7 +4,8 @@
 //     command runs in its caller's frame, so a name given to it is looked
 //     up exactly as "upvar 1" would look it up there: locals, array
 //     elements, qualified names, and tree node addresses, which go through
-//     the tree store's variable resolver.
+//     the tree store's variable resolver. Also the changes in place of a
+//     list that only its variable holds.
 
 #pragma once
 

@@ -27,6 +27,9 @@ if {[info exists ::env(KELB_DEVICE_TEST_LIBRARY)]} {
 if {[file exists $::fz::deviceLibrary]} {
     load $::fz::deviceLibrary Kelbdevicetest
 }
+if {[file exists $::fz::linkHelper]} {
+    load $::fz::linkHelper Kelbtreetest
+}
 
 # Background errors (from "after" scripts and channel handlers) are
 # expected and ignored, like the steps' own errors.
@@ -38,13 +41,6 @@ proc ::fz::runStep {log number script} {
     fz::trim
 }
 
-proc ::fz::finish {} {
-    # Leave nothing running, so that the exit is an ordinary one.
-    foreach pid $::fz::pids {catch {process kill $pid}}
-    foreach kid $::fz::kids {catch {interp delete $kid}}
-    foreach channel $::fz::channels {catch {close $channel}}
-    exit 0
-}
 
 lassign $argv mode
 switch -- $mode {
@@ -55,6 +51,7 @@ switch -- $mode {
         for {set i 0} {$i < $count} {incr i} {
             fz::runStep $log $i [fz::gen::step]
         }
+        fz::runStep $log $count [fz::gen::teardown]
         close $log
     }
     replay {
@@ -72,4 +69,6 @@ switch -- $mode {
         exit 2
     }
 }
-fz::finish
+# The exit tears down whatever the last steps left: processes, child
+# interpreters, channels, traces and links.
+exit 0

@@ -14,6 +14,8 @@ namespace eval ::fz {
     variable serial 0       ;# names of timers, coroutines, interpreters
     variable library $::env(KELB_LIBRARY)
     variable deviceLibrary ""
+    # The test helper that links C variables to node values, if built.
+    variable linkHelper [file join [file dirname $library] libkelbtreetest[info sharedlibextension]]
 }
 
 # The value with number n (taken modulo the table's size).
@@ -161,9 +163,11 @@ proc ::fz::child {} {
     variable kids
     variable serial
     variable library
+    variable linkHelper
     set name fzkid[incr serial]
     interp create $name
     load $library Kelb $name
+    if {[file exists $linkHelper]} {load $linkHelper Kelbtreetest $name}
     interp alias $name ::fz::parent {} ::fz::inParent
     lappend kids $name
     return $name
@@ -192,6 +196,7 @@ proc ::fz::channel {n} {
 
 # Reads what a device channel has, from its readable handler.
 proc ::fz::drain {channel} {
+    catch {fconfigure $channel -blocking 0}
     if {[catch {read $channel} data] || [eof $channel]} {
         catch {close $channel}
     }

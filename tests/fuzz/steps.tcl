@@ -111,6 +111,8 @@ proc ::fz::gen::action {} {
         "tree rm /env" \
         "process create {incr ::fz::ticks}" \
         "interp delete \[fz::kid [rand 5]\]" \
+        "interp delete \[fz::child\]" \
+        "kelbtest_update [plainPath]" \
     ]]
 }
 
@@ -130,7 +132,7 @@ set ::fz::gen::kinds {
     treeStep 14 qenutilStep 6 variableStep 10 traceStep 6 procStep 4
     mathStep 12 matrixStep 5 processStep 10 eventStep 6 interpStep 2
     renameStep 2 coroutineStep 3 libraryStep 6 deviceStep 5
-    runtimeStep 3 argsStep 5
+    runtimeStep 3 argsStep 5 linkStep 4
 }
 
 proc ::fz::gen::catchEach {args} {
@@ -216,7 +218,7 @@ proc ::fz::gen::mathStep {} {
     set operators {+ * *. *x ~ 1/ - / transpose inverse determinate adjoint noop
                    half distance distInvSq length normalize rad2deg deg2rad pi t i d a n 1}
     for {set n [rand 9]} {$n > 0} {incr n -1} {
-        lappend words [expr {[chance 2] ? [pick $operators] : [value]}]
+        lappend words [if {[chance 2]} {pick $operators} else value]
     }
     if {[chance 6]} {
         # The same object twice: the second use sees what the first left on it.
@@ -230,10 +232,21 @@ proc ::fz::gen::mathStep {} {
 
 proc ::fz::gen::matrixStep {} {
     set sub [pick {range length integrate differentiate cramer transform canscale dt set vars r bogus}]
-    set words [list matrix $sub]
-    for {set n [rand 5]} {$n > 0} {incr n -1} {
-        lappend words [pick [list [value] [value] {{0 0 90}} {{1 2}} {{0 0 1 1}}]]
+    # Arguments of a workable shape for the subcommand, some of them
+    # replaced by hostile values.
+    switch -- $sub {
+        range - r { set args [list [matrixText] "{[lmap i {1 2 3 4} {expr {[rand 7] - 2}}]}"] }
+        length { set args [list [matrixText]] }
+        cramer { set args [list [matrixText] [matrixText]] }
+        transform { set args [list [matrixText] "{[rand 360] 0 [rand 90]}" "{1 2 3}"] }
+        canscale { set args [list [matrixText] "{10 20}" "{2 -1}"] }
+        dt { set args [list [pick {0.5 -1 0 1e308 NaN x}]] }
+        default { set args {} }
     }
+    set words [list matrix $sub]
+    foreach arg $args {lappend words [if {[chance 4]} {value} else {set arg}]}
+    if {[chance 8]} {lappend words [value]}
+    if {[chance 8]} {set words [lrange $words 0 [rand [llength $words]]]}
     return [catchEach [join $words]]
 }
 
@@ -269,6 +282,7 @@ proc ::fz::gen::eventStep {} {
         update "update idletasks" "fz::pump [rand 10]" \
         "after 0 [list [action]]" "after idle [list [action]]" \
         "after 0 {update; fz::pump 1}" "wait [rand 3]" \
+        [vwaitNode] \
         "after [rand 3] {after 2 {set ::fz::flag 1}; vwait ::fz::flag}; fz::pump 5" \
     ]]]
 }
@@ -358,4 +372,38 @@ proc ::fz::gen::argsStep {} {
                              configure export start 0 /a}]
     }
     return [catchEach [join $words]]
+}
+
+# C variables linked to node values (through the test helper), while the
+# nodes are replaced, moved and removed, in this and child interpreters.
+proc ::fz::gen::linkStep {} {
+    set p [plainPath]
+    set where [pick [list "" "\[fz::kid [rand 5]\] eval"]]
+    return [catchEach "tree set $p [rand 9]" "$where kelbtest_link $p [pick {{} readonly}]" \
+        [action] "kelbtest_counter [rand 99]" "kelbtest_update $p" "set $p [value]" \
+        [pick [list "kelbtest_unlink $p" "tree rm $p" "tree set $p 1" [action]]]]
+}
+
+# vwait on a node variable while deferred scripts act on the node; the
+# wait ends when the node is written or its value goes. Nothing here moves
+# the node (a moved value would leave the wait waiting for good).
+proc ::fz::gen::vwaitNode {} {
+    set p [plainPath]
+    set acts [list "tree rm $p" "unset $p" "tree set $p 5" "process kill \[fz::lastpid\]" update \
+                  "tree cp $p [plainPath]" "tree ln $p [plainPath]" "interp delete \[fz::kid 0\]"]
+    return "tree set $p 0; after [rand 3] [list [pick $acts]]; after [rand 4] [list [pick $acts]]; after 8 {catch {set $p 1}}; after 12 {catch {tree set $p 2}}; after 16 {catch {tree rm $p}}; vwait $p"
+}
+
+# The last step: how the run ends. Tidily, or leaving processes, child
+# interpreters, channels, traces and links for the exit to tear down, or
+# with the commands deleted first.
+proc ::fz::gen::teardown {} {
+    return [pick {
+        {foreach pid $::fz::pids {catch {process kill $pid}}; foreach k $::fz::kids {catch {interp delete $k}}; foreach c $::fz::channels {catch {close $c}}}
+        {}
+        {catch {process start [process create {incr ::fz::ticks} -period 0]}; fz::pump 2}
+        {foreach c {process device tree qen qenutil} {catch {rename $c {}}}; fz::pump 2}
+        {foreach k $::fz::kids {catch {$k eval {process start [process create {update} -period 0]}}}; after 0 {foreach k $::fz::kids {catch {interp delete $k}}}; fz::pump 3}
+        {catch {tree rm /env}; catch {tree rm /a}; fz::pump 2}
+    }]
 }
