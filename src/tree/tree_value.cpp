@@ -236,6 +236,11 @@ Record *RecordOf(InterpState *state, TreeValue *value) {
 void Retire(TreeValue *value, Record *record) noexcept {
     value->records.Remove(record);
     if (value->hintVar == record->var) value->hintState = nullptr;
+    // The name is only for traces (and links) to read.
+    if (!VarIsTraced(record->var)) {
+        RecordRetire(record, nullptr);
+        return;
+    }
     Tcl_Obj *name = nullptr;
     try {
         name = ValueName(value);
@@ -310,13 +315,20 @@ namespace {
 class TclValueOps final : public TreeValueOps {
 public:
     void DetachValue(Node &node) noexcept override {
+        // The address is kept for the traces that will see the value go
+        // (the nodes above may be gone by then); a value nothing traces
+        // needs none.
         TreeValue *value = node.value;
+        value->node = nullptr;
+        if (std::none_of(value->records.begin(), value->records.end(),
+                         [](const Record *r) { return VarIsTraced(r->var); })) {
+            return;
+        }
         try {
             value->formerAddress = std::make_unique<std::string>(TreeNodeAddress(&node));
         } catch (...) {
             // Only names for traces; an empty one will do.
         }
-        value->node = nullptr;
     }
     void FreeValue(Node &node) noexcept override { TreeFreeValue(&node); }
     void CopyValue(const Node &from, Node &to) override {
