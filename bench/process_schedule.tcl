@@ -33,6 +33,8 @@
 #     one process, so that a slow spell of the machine falls on all alike,
 #     and each measurement starts at a random point of the millisecond.
 
+source [file join [file dirname [info script]] process_common.tcl]
+
 namespace eval pbench {
     variable options [dict create -library "" -seconds 5 -repeat 3 \
                           -sizes {1 100 1000} -periods {10 100} \
@@ -41,19 +43,6 @@ namespace eval pbench {
     variable runs     ;# job -> runs made
     variable late {}  ;# lateness of every run, microseconds
     variable period   ;# microseconds
-}
-
-# The CPU time of this process so far, in nanoseconds, over all its
-# threads (the notifier has one of its own).
-proc pbench::CpuNanos {} {
-    set total 0
-    foreach task [glob -nocomplain /proc/self/task/*] {
-        if {![catch {open $task/schedstat} f]} {
-            incr total [lindex [read $f] 0]
-            close $f
-        }
-    }
-    return $total
 }
 
 # The work of every run, the same for all variants: note how late the run
@@ -124,12 +113,6 @@ proc pbench::RandomPhase {} {
     while {[clock microseconds] < $until} {}
 }
 
-proc pbench::Percentile {sorted fraction} {
-    if {![llength $sorted]} {return 0}
-    set index [expr {min([llength $sorted] - 1, int(ceil($fraction * [llength $sorted])) - 1)}]
-    return [lindex $sorted [expr {max(0, $index)}]]
-}
-
 # One measurement: a dict of runs, expected, mean and p99 lateness (ms),
 # and CPU per run (us).
 proc pbench::Measure {variant n ms seconds} {
@@ -142,13 +125,13 @@ proc pbench::Measure {variant n ms seconds} {
     for {set job 0} {$job < $n} {incr job} {set runs($job) 0}
     set late {}
     RandomPhase
-    set cpu [CpuNanos]
+    set cpu [pcommon::CpuNanos]
     set pids [Start $variant $n $ms]
     after [expr {$seconds * 1000}] {set ::pbench::done 1}
     vwait ::pbench::done
     set end [clock microseconds]
     Stop $pids
-    set cpu [expr {[CpuNanos] - $cpu}]
+    set cpu [expr {[pcommon::CpuNanos] - $cpu}]
     # Runs due at least 50 ms before the end are expected to have come;
     # those of them that did are achieved (a job's runs come in order).
     set cutoff [expr {$end - 50000}]
@@ -165,7 +148,7 @@ proc pbench::Measure {variant n ms seconds} {
     set count [expr {max(1, [llength $late])}]
     return [dict create runs $achieved expected $expected \
                 mean [expr {$sum / double($count) / 1000.0}] \
-                p99 [expr {[Percentile $sorted 0.99] / 1000.0}] \
+                p99 [expr {[pcommon::Percentile $sorted 0.99] / 1000.0}] \
                 cpu [expr {$cpu / 1000.0 / max(1, [llength $late])}] \
                 cpuTotal [expr {$cpu / 1e9}]]
 }

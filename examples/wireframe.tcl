@@ -108,7 +108,7 @@ proc depthStyle {z} {
 }
 
 # One frame: advance the turn, rotate the corners, map them to the canvas
-# and move the items there. The canvas's y runs downwards.
+# and move the items there.
 proc drawFrame {} {
     global corners edges edgeItems cornerItems size frames
     set /view/angle [expr {fmod(${/view/angle} + ${/view/spin} + 360, 360)}]
@@ -117,6 +117,7 @@ proc drawFrame {} {
     # (one transform would tilt first).
     set turned [matrix transform $corners [list 0 ${/view/angle} 0] {0 0 0}]
     set turned [matrix transform $turned [list ${/view/tilt} 0 0] {0 0 0}]
+    # The canvas's y runs downwards.
     set scale [expr {$size / 4.5}]
     set points [matrix canscale [perspective $turned] \
                     [list [expr {$size / 2}] [expr {$size / 2}]] [list $scale [expr {-$scale}]]]
@@ -130,7 +131,6 @@ proc drawFrame {} {
     foreach item $cornerItems {x y} $points {
         .canvas coords $item [expr {$x - 3}] [expr {$y - 3}] [expr {$x + 3}] [expr {$y + 3}]
     }
-    .canvas raise [lindex $edgeItems 0]
     incr frames
     if {$::selftestFrames > 0 && $frames == $::selftestFrames} {
         after idle finishSelftest
@@ -143,8 +143,8 @@ proc finishSelftest {} {
     global frames selftestFrames edgeItems size
     set faults {}
     if {$frames < $selftestFrames} {lappend faults "$frames of $selftestFrames frames drawn"}
-    tree set /view/tilt 45
-    if {[.controls.s1 get] != 45} {lappend faults "tree set /view/tilt 45 left the scale at [.controls.s1 get]"}
+    tree set /view/angle 45
+    if {[.controls.s0 get] != 45} {lappend faults "tree set /view/angle 45 left the scale at [.controls.s0 get]"}
     .controls.s1 set -30
     if {${/view/tilt} != -30} {lappend faults "the scale at -30 left /view/tilt at ${/view/tilt}"}
     foreach item $edgeItems {
@@ -171,7 +171,8 @@ set animation [process create {
 process start $animation
 
 if {$selftestFrames > 0} {
-    # A guard: the frames should take well under a second per fifty.
+    # A guard: N frames take N/50 s; allow five times that and ten
+    # seconds for starting up.
     after [expr {10000 + 100 * $selftestFrames}] {
         puts stderr "wireframe self-test failed: only $frames of $selftestFrames frames drawn in time"
         exit 1

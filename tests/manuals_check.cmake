@@ -1,12 +1,15 @@
 # Included by install_check.cmake after the install into ${prefix}: man
-# finds every rendered page in section n under <prefix>/<mandir>, and the
-# HTML manual holds a page for each source page.
+# finds every rendered page in section n under <prefix>/<mandir> and
+# formats it without a word from troff (a warning there has meant lost
+# text), and the HTML manual holds a page for each source page.
 set(faults "")
+string(REPLACE "," ";" PAGES "${PAGES}")
 foreach(page ${PAGES})
   execute_process(COMMAND ${CMAKE_COMMAND} -E env MANPAGER=cat MANWIDTH=80 LC_ALL=C
                   ${MAN} -M ${prefix}/${MANDIR} n ${page}
                   OUTPUT_VARIABLE page_text ERROR_VARIABLE page_err RESULT_VARIABLE page_status)
-  if(NOT page_status EQUAL 0 OR NOT page_text MATCHES "NAME\n +${page} +- ")
+  if(NOT page_status EQUAL 0 OR NOT page_text MATCHES "NAME\n +${page} +- "
+     OR NOT page_err STREQUAL "")
     string(APPEND faults "man n ${page}: ${page_status} ${page_err}\n")
   endif()
 endforeach()

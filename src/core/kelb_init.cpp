@@ -9,6 +9,9 @@
 #include "core/runtime_node.h"
 #include "core/script_library.h"
 
+#include <iterator>
+#include <string_view>
+
 #define KELB_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
@@ -28,7 +31,7 @@ struct Module {
 
 // The modules in the order they come up. A module joins the package with
 // one line here.
-const Module kModules[] = {
+constexpr Module kModules[] = {
     {"MATRIX", Matrix_Init, InSafeInterp::Init},
     {"PROCESS", Process_Init, InSafeInterp::MarkAbsent},
     {"DEVICE", Device_Init, InSafeInterp::MarkAbsent},
@@ -40,9 +43,20 @@ void RecordStatus(Tcl_Interp *interp, const char *statusName, bool up) {
 }
 
 // A module counts as up unless its initialisation reported TCL_ERROR.
-void InitModule(Tcl_Interp *interp, const Module &module) {
-    RecordStatus(interp, module.statusName, module.init(interp) != TCL_ERROR);
+bool InitModule(Tcl_Interp *interp, const Module &module) {
+    bool up = module.init(interp) != TCL_ERROR;
+    RecordStatus(interp, module.statusName, up);
+    return up;
 }
+
+// Where a module stands in kModules.
+constexpr std::size_t ModuleIndex(std::string_view statusName) {
+    std::size_t i = 0;
+    while (statusName != kModules[i].statusName) ++i;
+    return i;
+}
+constexpr std::size_t kProcessModule = ModuleIndex("PROCESS");
+constexpr std::size_t kTreeModule = ModuleIndex("QEN");
 
 }  // namespace
 
@@ -56,10 +70,11 @@ void InitModule(Tcl_Interp *interp, const Module &module) {
 //     TCL_OK, unless the interpreter offers no Tcl 8.6 stubs table.
 KELB_EXPORT int Kelb_Init(Tcl_Interp *interp) {
     if (Tcl_InitStubs(interp, TCL_VERSION, 0) == nullptr) return TCL_ERROR;
-    for (const Module &module : kModules) InitModule(interp, module);
-    kelb::ScriptLibraryEval(interp);
+    bool up[std::size(kModules)];
+    for (std::size_t i = 0; i < std::size(kModules); ++i) up[i] = InitModule(interp, kModules[i]);
+    kelb::ScriptLibraryLoad(interp);
     Tcl_PkgProvide(interp, "Kelb", KELB_VERSION);
-    kelb::RuntimeNodeInit(interp);
+    kelb::RuntimeNodeInit(interp, up[kTreeModule], up[kProcessModule]);
     return TCL_OK;
 }
 

@@ -1,11 +1,15 @@
 // runtime_node.cpp --
 //
-//     The /env.runtime counter. The counter and the pid of its process are
-//     process-wide: every load relinks the one counter, sets it back to 0
-//     and starts one more process, and because each load also empties the
-//     process table, only the process of the latest load runs.
+//     The /env.runtime counter. Each thread has its own: the counter, the
+//     pid of the process that advances it, and the interpreters that link
+//     it, in a list of records kept as associated data of each of them, so
+//     that an interpreter leaves the list when it is deleted. The process
+//     belongs to no interpreter; the first linking interpreter starts it,
+//     and it stops when the last one goes.
 
 #include "core/runtime_node.h"
+
+#include <cstdint>
 
 #include "process/process.h"
 #include "tree/tree_api.h"
@@ -15,44 +19,107 @@ namespace kelb {
 namespace {
 
 constexpr const char *kRuntimeAddress = "/env.runtime";
+constexpr char kLinkKey[] = "kelb::runtime";
 constexpr std::uint32_t kRuntimePeriodMicros = 1000000;
 
-int runtimeSeconds = 0;    // the counter behind the variable /env.runtime
-int runtimeProcess = -1;   // pid of the most recently created runtime process
+// One interpreter that links the counter.
+struct RuntimeLink {
+    Tcl_Interp *interp;
+    RuntimeLink *next;
+    RuntimeLink *prev;
+};
 
-// One run of the runtime process, with its interpreter as client data.
-// The scheduler kills the process when that interpreter is deleted, so
-// the interpreter is always live here.
-int RuntimeTick(ClientData clientData) {
-    ++runtimeSeconds;
-    Tcl_UpdateLinkedVar(static_cast<Tcl_Interp *>(clientData), kRuntimeAddress);
+// The counter of this thread, in Tcl's thread data (zeroed at first use).
+// Plain data, so that nothing runs when the thread ends; the links are
+// gone by then with their interpreters.
+struct RuntimeCounter {
+    int seconds;          // behind the variable /env.runtime
+    int pid;              // the process that advances it, while links is not empty
+    RuntimeLink *links;   // the linking interpreters, newest first
+};
+Tcl_ThreadDataKey counterKey;
+
+RuntimeCounter &Counter() noexcept {
+    return *static_cast<RuntimeCounter *>(Tcl_GetThreadData(&counterKey, sizeof(RuntimeCounter)));
+}
+
+// One run of the runtime process. The count wraps from the largest int to
+// the smallest, computed unsigned so that it never overflows. A write to
+// the variable in one interpreter reaches the records of all; the
+// interpreter is held through it, since a trace may delete it.
+int RuntimeTick(ClientData) {
+    RuntimeCounter &counter = Counter();
+    counter.seconds = static_cast<int>(static_cast<std::uint32_t>(counter.seconds) + 1u);
+    for (RuntimeLink *link = counter.links; link; link = link->next) {
+        Tcl_Interp *interp = link->interp;
+        if (Tcl_InterpDeleted(interp)) continue;
+        Tcl_Preserve(interp);
+        Tcl_UpdateLinkedVar(interp, kRuntimeAddress);
+        Tcl_Release(interp);
+        break;  // the link may be gone with its interpreter
+    }
     return TCL_OK;
+}
+
+// An interpreter that links the counter is deleted: its link goes with its
+// records; the process stops with the last one.
+void Unlink(ClientData clientData, Tcl_Interp *) noexcept {
+    auto *link = static_cast<RuntimeLink *>(clientData);
+    RuntimeCounter &counter = Counter();
+    (link->prev ? link->prev->next : counter.links) = link->next;
+    if (link->next) link->next->prev = link->prev;
+    delete link;
+    if (counter.links) return;
+    ProcessKill(counter.pid);
+}
+
+// Starts the process that advances the counter.
+void StartTicking() {
+    RuntimeCounter &counter = Counter();
+    counter.pid = ProcessCreate(RuntimeTick, nullptr);
+    if (counter.pid < 0) return;
+    ProcessSetPeriod(counter.pid, kRuntimePeriodMicros);
+    ProcessStart(counter.pid);
+}
+
+// Links the counter in interp and adds it to the list; false when Tcl
+// refused the link.
+bool Link(Tcl_Interp *interp) {
+    RuntimeCounter &counter = Counter();
+    if (Tcl_LinkVar(interp, kRuntimeAddress, reinterpret_cast<char *>(&counter.seconds),
+                    TCL_LINK_INT) != TCL_OK) {
+        Tcl_ResetResult(interp);
+        return false;
+    }
+    auto *link = new RuntimeLink{interp, counter.links, nullptr};
+    if (counter.links) counter.links->prev = link;
+    counter.links = link;
+    Tcl_SetAssocData(interp, kLinkKey, Unlink, link);
+    return true;
 }
 
 }  // namespace
 
-int RuntimeNodeInit(Tcl_Interp *interp) {
-    // Without the tree store (a failed initialisation) the name would
-    // make an ordinary global variable; without the scheduler nothing
-    // would count. Either way the counter is left out.
-    Tcl_CmdInfo info;
-    if (!Tcl_GetCommandInfo(interp, "::qenutil", &info) ||
-        !Tcl_GetCommandInfo(interp, "::process", &info)) {
-        return TCL_OK;
-    }
+int RuntimeNodeInit(Tcl_Interp *interp, bool treeUp, bool processUp) {
+    // Without the tree store the name would make an ordinary global
+    // variable; without the scheduler nothing would count.
+    if (!treeUp || !processUp) return TCL_OK;
+    // A second load into an interpreter that links the counter already
+    // changes nothing.
+    if (Tcl_GetAssocData(interp, kLinkKey, nullptr)) return TCL_OK;
     Node *node = TreeLookup(kRuntimeAddress, -1, true);
     if (node == nullptr) return TCL_OK;
-    TreeSetValue(node, Tcl_NewLongObj(0), interp);
-    runtimeSeconds = 0;
-    if (Tcl_LinkVar(interp, kRuntimeAddress, reinterpret_cast<char *>(&runtimeSeconds),
-                    TCL_LINK_INT) != TCL_OK) {
-        Tcl_ResetResult(interp);
-        return TCL_OK;
+    // The first interpreter of the thread starts the count; the others
+    // join it as it stands, and keep it going after a script killed its
+    // process only by being the first again.
+    RuntimeCounter &counter = Counter();
+    bool first = counter.links == nullptr;
+    if (first) counter.seconds = 0;
+    if (first || !TreeNodeValue(node)) {
+        TreeSetValue(node, Tcl_NewIntObj(counter.seconds), interp);
     }
-    runtimeProcess = ProcessCreateForInterp(interp, RuntimeTick);
-    if (runtimeProcess < 0) return TCL_OK;
-    ProcessSetPeriod(runtimeProcess, kRuntimePeriodMicros);
-    ProcessStart(runtimeProcess);
+    if (!Link(interp)) return TCL_OK;
+    if (first) StartTicking();
     return TCL_OK;
 }
 

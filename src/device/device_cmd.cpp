@@ -8,46 +8,47 @@
 
 #include "core/tcl_support.h"
 #include "device/device.h"
+#include "device/device_errors.h"
+#include "device/device_lists.h"
 
 namespace kelb {
 
 namespace {
 
-using DeviceHandler = int (*)(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
-
-// The port name of a subcommand that needs one, or nullptr after a usage
-// error naming the subcommand in full.
-const char *PortArgument(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[],
-                         const char *usage) {
-    if (objc < 3) {
-        Tcl_WrongNumArgs(interp, 1, objv, usage);
-        return nullptr;
-    }
-    return Tcl_GetString(objv[2]);
-}
+using DeviceHandler = int (*)(Tcl_Interp *interp, Tcl_Obj *const objv[]);
 
 // Syntax: device open port
-int DeviceOpenCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    const char *name = PortArgument(interp, objc, objv, "open port");
-    if (name == nullptr) return TCL_ERROR;
-    Tcl_Channel channel = DeviceOpenPort(interp, name);
-    if (channel == nullptr) return TCL_ERROR;
-    Tcl_RegisterChannel(interp, channel);
-    // The channel name is the whole result, whatever the driver may have
-    // left in the interpreter on success.
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(Tcl_GetChannelName(channel), -1));
-    return TCL_OK;
+//
+//     The driver gets the interpreter and may run scripts in it, so the
+//     interpreter is held across the call; if it was deleted meanwhile,
+//     nothing can reach the new channel any more and it is closed again.
+int DeviceOpenCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
+    Tcl_Preserve(interp);
+    Tcl_Channel channel = DeviceOpenPort(interp, Tcl_GetString(objv[2]));
+    int code = TCL_ERROR;
+    if (channel != nullptr && Tcl_InterpDeleted(interp)) {
+        Tcl_Close(nullptr, channel);
+        constexpr const char *kDeleted = "attempt to call eval in deleted interpreter";
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(kDeleted, -1));
+        Tcl_SetErrorCode(interp, "TCL", "IDELETE", kDeleted, static_cast<char *>(nullptr));
+    } else if (channel != nullptr) {
+        Tcl_RegisterChannel(interp, channel);
+        // The channel name is the whole result, whatever the driver may
+        // have left in the interpreter on success.
+        Tcl_SetObjResult(interp, Tcl_NewStringObj(Tcl_GetChannelName(channel), -1));
+        code = TCL_OK;
+    }
+    Tcl_Release(interp);
+    return code;
 }
 
 // Syntax: device names
 //
 //     Every port name followed by one space, in list order.
-int DeviceNamesCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
-    const DeviceRegistry &registry = DeviceRegistryGet();
+int DeviceNamesCmd(Tcl_Interp *interp, Tcl_Obj *const[]) {
     DString names;
-    for (std::size_t i = 0; i < registry.portCount(); ++i) {
-        const std::string &name = registry.port(i).name;
-        Tcl_DStringAppend(names.get(), name.data(), static_cast<int>(name.size()));
+    for (const std::string &name : DevicePorts().Names()) {
+        Tcl_DStringAppend(names.get(), name.data(), static_cast<TclSize>(name.size()));
         Tcl_DStringAppend(names.get(), " ", 1);
     }
     names.MoveToResult(interp);
@@ -55,56 +56,58 @@ int DeviceNamesCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
 }
 
 // Syntax: device reset port
-int DeviceResetCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    const char *name = PortArgument(interp, objc, objv, "reset port");
-    if (name == nullptr) return TCL_ERROR;
-    return DeviceResetPort(interp, name);
+int DeviceResetCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
+    return DeviceResetPort(interp, Tcl_GetString(objv[2]));
 }
 
-// The port that "type" and "desc" report on, or nullptr after their
+// The port that "type" and "desc" report on, or nothing after their
 // message for a missing port.
-const DevicePort *ReportedPort(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[],
-                               const char *usage) {
-    const char *name = PortArgument(interp, objc, objv, usage);
-    if (name == nullptr) return nullptr;
-    const DevicePort *port = DeviceFindPort(name);
-    if (port == nullptr) Tcl_AppendResult(interp, "Unknown port: \"", name, "\"", nullptr);
+std::optional<DevicePort> ReportedPort(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
+    const char *name = Tcl_GetString(objv[2]);
+    std::optional<DevicePort> port = DeviceFindPort(name);
+    if (!port) {
+        Tcl_AppendResult(interp, "Unknown port: \"", name, "\"", nullptr);
+        SetErrorCode(interp, kDevicePortError, name);
+    }
     return port;
 }
 
 // Syntax: device type port
-int DeviceTypeCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    const DevicePort *port = ReportedPort(interp, objc, objv, "type port");
-    if (port == nullptr) return TCL_ERROR;
+int DeviceTypeCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
+    const std::optional<DevicePort> port = ReportedPort(interp, objv);
+    if (!port) return TCL_ERROR;
     Tcl_SetObjResult(interp, Tcl_NewStringObj(port->driver->typeName, -1));
     return TCL_OK;
 }
 
 // Syntax: device desc port
-int DeviceDescCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    const DevicePort *port = ReportedPort(interp, objc, objv, "desc port");
-    if (port == nullptr) return TCL_ERROR;
+int DeviceDescCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
+    const std::optional<DevicePort> port = ReportedPort(interp, objv);
+    if (!port) return TCL_ERROR;
     const std::string &description = port->description;
-    Tcl_SetObjResult(interp,
-                     Tcl_NewStringObj(description.data(), static_cast<int>(description.size())));
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(description.data(),
+                                              static_cast<TclSize>(description.size())));
     return TCL_OK;
 }
 
-// In this order, which the lookup message lists.
+// In this order, which the lookup message lists; each row with the words
+// it takes, counting "device" and the subcommand.
 const Subcommand<DeviceHandler> kDeviceSubcommands[] = {
-    {"open", DeviceOpenCmd},   {"names", DeviceNamesCmd}, {"reset", DeviceResetCmd},
-    {"type", DeviceTypeCmd},   {"desc", DeviceDescCmd},   {nullptr, nullptr},
+    {"open", DeviceOpenCmd, 3, 3, "open port"},
+    {"names", DeviceNamesCmd, 2, 2, "names"},
+    {"reset", DeviceResetCmd, 3, 3, "reset port"},
+    {"type", DeviceTypeCmd, 3, 3, "type port"},
+    {"desc", DeviceDescCmd, 3, 3, "desc port"},
+    {nullptr, nullptr},
 };
 
 }  // namespace
 
 // Syntax: device command ?arg?
-//
-//     Words after the ones a subcommand uses are ignored.
 int DeviceObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     const auto *entry = FindSubcommand(interp, objc, objv, kDeviceSubcommands, "command ?arg?");
     if (entry == nullptr) return TCL_ERROR;
-    return entry->handler(interp, objc, objv);
+    return entry->handler(interp, objv);
 }
 
 }  // namespace kelb

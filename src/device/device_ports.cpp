@@ -1,40 +1,47 @@
 // device_ports.cpp --
 //
-//     The native interface of the device module: registering ports and
-//     instances in the process-wide lists, and opening and resetting ports
-//     through their drivers.
+//     The native interface of the device module: registering ports in the
+//     process's port list and instances in the calling thread's instance
+//     list, and opening and resetting ports through their drivers.
 
 #include <cerrno>
 
 #include "device/device.h"
+#include "device/device_errors.h"
+#include "device/device_lists.h"
 
 namespace kelb {
 
 DevicePortStatus DeviceRegisterPort(std::string_view name, std::string_view description,
                                     const DeviceDriver *driver, void *driverData) {
-    return DeviceRegistryGet().AddPort(name, description, driver, driverData);
+    return DevicePorts().Add(name, description, driver, driverData);
 }
 
 bool DeviceUnregisterPort(std::string_view name) {
-    return DeviceRegistryGet().RemovePort(name);
+    return DevicePorts().Remove(name);
 }
 
 DeviceInstance *DeviceAddInstance(Tcl_Channel channel, const DeviceDriver *driver) {
-    return DeviceRegistryGet().AddInstance(channel, driver);
+    return DeviceThisThread().instances.AddInstance(channel, driver);
 }
 
 void DeviceRemoveInstance(DeviceInstance *instance) {
-    DeviceRegistryGet().RemoveInstance(instance);
+    DeviceThreadState *state = DeviceFindThisThread();
+    if (state == nullptr) return;
+    state->instances.RemoveInstance(instance);
+    DeviceTidyThisThread();
 }
 
-const DevicePort *DeviceFindPort(std::string_view name) {
-    return DeviceRegistryGet().FindPort(name);
+std::optional<DevicePort> DeviceFindPort(std::string_view name) {
+    return DevicePorts().Find(name);
 }
 
 namespace {
 
 void AppendUnknownPort(Tcl_Interp *interp, const char *name) {
-    if (interp != nullptr) Tcl_AppendResult(interp, "unknown port \"", name, "\": ", nullptr);
+    if (interp == nullptr) return;
+    Tcl_AppendResult(interp, "unknown port \"", name, "\": ", nullptr);
+    SetErrorCode(interp, kDevicePortError, name);
 }
 
 }  // namespace
@@ -50,7 +57,8 @@ void AppendUnknownPort(Tcl_Interp *interp, const char *name) {
 //     On a failed open, errno and (with interp) the error code are set from
 //     the driver's error number.
 Tcl_Channel DeviceOpenPort(Tcl_Interp *interp, const char *name) {
-    const DevicePort *port = DeviceFindPort(name);
+    DeviceSharedPorts::Call call(DevicePorts(), name);
+    const DevicePort *port = call.port();
     if (port == nullptr) {
         AppendUnknownPort(interp, name);
         return nullptr;
@@ -76,7 +84,8 @@ Tcl_Channel DeviceOpenPort(Tcl_Interp *interp, const char *name) {
 //     TCL_OK, or TCL_ERROR with the message appended to interp's result
 //     when there is no such port.
 int DeviceResetPort(Tcl_Interp *interp, const char *name) {
-    const DevicePort *port = DeviceFindPort(name);
+    DeviceSharedPorts::Call call(DevicePorts(), name);
+    const DevicePort *port = call.port();
     if (port == nullptr) {
         AppendUnknownPort(interp, name);
         return TCL_ERROR;

@@ -5,11 +5,15 @@
 #include "device/device_registry.h"
 
 #include <algorithm>
-#include <new>
+#include <atomic>
 
 namespace kelb {
 
 namespace {
+
+// Serials of instance records, shared by the lists of every thread so
+// that no two records of the process ever carry the same one.
+std::atomic<std::uint64_t> nextInstanceSerial{1};
 
 // An emptied list gives its storage back, so that the lists hold no memory
 // whenever they are empty.
@@ -29,7 +33,7 @@ bool DevicePortNameValid(std::string_view name) {
     });
 }
 
-DevicePortStatus DeviceRegistry::AddPort(std::string_view name, std::string_view description,
+DevicePortStatus DevicePortList::AddPort(std::string_view name, std::string_view description,
                                          const DeviceDriver *driver, void *driverData) {
     if (!DevicePortNameValid(name)) return DevicePortStatus::BadName;
     if (FindPort(name) != nullptr) return DevicePortStatus::Duplicate;
@@ -38,30 +42,31 @@ DevicePortStatus DeviceRegistry::AddPort(std::string_view name, std::string_view
     return DevicePortStatus::Added;
 }
 
-bool DeviceRegistry::RemovePort(std::string_view name) {
+std::unique_ptr<DevicePort> DevicePortList::TakePort(std::string_view name) {
     auto it = std::find_if(ports_.begin(), ports_.end(),
                            [name](const auto &port) { return port->name == name; });
-    if (it == ports_.end()) return false;
+    if (it == ports_.end()) return nullptr;
+    std::unique_ptr<DevicePort> port = std::move(*it);
     ports_.erase(it);
     ReleaseIfEmpty(ports_);
-    return true;
+    return port;
 }
 
-const DevicePort *DeviceRegistry::FindPort(std::string_view name) const {
+DevicePort *DevicePortList::FindPort(std::string_view name) const {
     for (const auto &port : ports_) {
         if (port->name == name) return port.get();
     }
     return nullptr;
 }
 
-DeviceInstance *DeviceRegistry::AddInstance(Tcl_Channel channel, const DeviceDriver *driver) {
+DeviceInstance *DeviceInstanceList::AddInstance(Tcl_Channel channel,
+                                                const DeviceDriver *driver) {
     instances_.push_back(std::make_unique<DeviceInstance>(
-        DeviceInstance{channel, 0, false, driver, nextSerial_}));
-    ++nextSerial_;
+        DeviceInstance{channel, 0, false, driver, nextInstanceSerial.fetch_add(1)}));
     return instances_.back().get();
 }
 
-bool DeviceRegistry::RemoveInstance(const DeviceInstance *instance) {
+bool DeviceInstanceList::RemoveInstance(const DeviceInstance *instance) {
     auto it = std::find_if(instances_.begin(), instances_.end(),
                            [instance](const auto &entry) { return entry.get() == instance; });
     if (it == instances_.end()) return false;
@@ -70,23 +75,12 @@ bool DeviceRegistry::RemoveInstance(const DeviceInstance *instance) {
     return true;
 }
 
-DeviceInstance *DeviceRegistry::FindInstance(const DeviceInstance *instance,
-                                             std::uint64_t serial) const {
+DeviceInstance *DeviceInstanceList::FindInstance(const DeviceInstance *instance,
+                                                 std::uint64_t serial) const {
     for (const auto &entry : instances_) {
         if (entry.get() == instance && entry->serial == serial) return entry.get();
     }
     return nullptr;
-}
-
-// The registry sits in static storage and is never destroyed: channels
-// may still be closed, and take their instances off the list, after static
-// destructors would have run. Being static rather than allocated, and
-// holding no storage while its lists are empty, it leaves nothing behind
-// when Tcl unloads the library at finalization.
-DeviceRegistry &DeviceRegistryGet() {
-    alignas(DeviceRegistry) static unsigned char storage[sizeof(DeviceRegistry)];
-    static DeviceRegistry *const registry = new (storage) DeviceRegistry;
-    return *registry;
 }
 
 }  // namespace kelb

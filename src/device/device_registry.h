@@ -3,10 +3,10 @@
 //     The records of the device module and the lists that hold them, in
 //     plain C++: the port list (named ports, each served by a driver) and
 //     the instance list (channels that take part in event notification).
-//     The Tcl binding keeps one process-wide registry; the unit tests make
-//     their own. Drivers are only pointed at here; their procedures are
-//     called by the binding, through the callables the polling helpers
-//     take.
+//     The Tcl binding keeps one port list for the process and one instance
+//     list per thread; the unit tests make their own. Drivers are only
+//     pointed at here; their procedures are called by the binding, through
+//     the callables the polling helpers take.
 
 #pragma once
 
@@ -29,12 +29,15 @@ struct DeviceDriver;  // the driver's procedures; see device/device.h
 // against tcl.h where both are visible).
 inline constexpr int kDeviceReadable = 1 << 1;
 
-// One named port, served by a driver.
+// One named port, served by a driver. Once the port is listed only calls
+// changes.
 struct DevicePort {
     std::string name;            // matched exactly, whole and case-sensitive
     std::string description;     // what "device desc" returns
     void *driverData;            // handed unchanged to openProc and resetProc
     const DeviceDriver *driver;  // the port's driver
+    int calls = 0;               // calls into the driver under way, in any
+                                 // thread; removal waits for them to end
 };
 
 // One channel that takes part in event notification. The driver that
@@ -45,9 +48,9 @@ struct DeviceInstance {
     int mask;                    // TCL_READABLE/TCL_WRITABLE/TCL_EXCEPTION bits of interest
     bool pending;                // an event for it is queued and not yet serviced
     const DeviceDriver *driver;  // whose readyProc is asked
-    std::uint64_t serial;        // identity, never reused, so that a queued
-                                 // event cannot mistake a later record at
-                                 // the same address for its own
+    std::uint64_t serial;        // identity, never reused in the process, so
+                                 // that a queued event cannot mistake a later
+                                 // record at the same address for its own
 };
 
 // Why a port could not be added.
@@ -64,28 +67,66 @@ enum class DeviceWake {
     Now,    // an instance has input ready: do not block
 };
 
+// Keeps the event source from asking the drivers again and again while
+// the event loop spins: Tcl 9's epoll notifier rounds block times down to
+// whole milliseconds, so a timer due in under a millisecond makes it pass
+// without sleeping until then. Once the drivers have all said they have no
+// input, they are not asked again for kQuietMicros; a ready instance is
+// asked about at every pass. Times are microseconds of a monotonic clock.
+class DevicePollGate {
+public:
+    static constexpr std::uint64_t kQuietMicros = 1000;
+
+    bool MayAsk(std::uint64_t nowMicros) const noexcept {
+        return !quiet_ || nowMicros - quietSince_ >= kQuietMicros;
+    }
+    // What asking the drivers found.
+    void Answered(bool anyReady, std::uint64_t nowMicros) noexcept {
+        quiet_ = !anyReady;
+        quietSince_ = nowMicros;
+    }
+
+private:
+    bool quiet_ = false;            // the last answer was "none ready"
+    std::uint64_t quietSince_ = 0;  // when it was given
+};
+
 // A port name must be one word that reads back as itself from the
 // space-separated list "device names" gives: not empty, no white space,
 // no control characters, none of the characters Tcl quotes in lists.
 bool DevicePortNameValid(std::string_view name);
 
-class DeviceRegistry {
+// The ports, in the order they were added. Plain data: the binding keeps
+// one for the whole process, behind a lock.
+class DevicePortList {
 public:
-    DeviceRegistry() = default;
-    DeviceRegistry(const DeviceRegistry &) = delete;
-    DeviceRegistry &operator=(const DeviceRegistry &) = delete;
+    DevicePortList() = default;
+    DevicePortList(const DevicePortList &) = delete;
+    DevicePortList &operator=(const DevicePortList &) = delete;
 
-    // Ports, in the order they were added.
     DevicePortStatus AddPort(std::string_view name, std::string_view description,
                              const DeviceDriver *driver, void *driverData);
-    // Returns whether a port of that name was there to remove.
-    bool RemovePort(std::string_view name);
-    const DevicePort *FindPort(std::string_view name) const;
+    // Takes the port of that name off the list and hands it over, or
+    // nullptr when there is none.
+    std::unique_ptr<DevicePort> TakePort(std::string_view name);
+    DevicePort *FindPort(std::string_view name) const;
     std::size_t portCount() const noexcept { return ports_.size(); }
     const DevicePort &port(std::size_t index) const { return *ports_[index]; }
 
-    // Instances, in the order they were added. The record stays valid
-    // until RemoveInstance; its mask starts at 0.
+private:
+    std::vector<std::unique_ptr<DevicePort>> ports_;
+};
+
+// The instances, in the order they were added. Plain data: the binding
+// keeps one per thread, since an instance's channel belongs to a thread.
+class DeviceInstanceList {
+public:
+    DeviceInstanceList() = default;
+    DeviceInstanceList(const DeviceInstanceList &) = delete;
+    DeviceInstanceList &operator=(const DeviceInstanceList &) = delete;
+
+    // The record stays valid until RemoveInstance; its mask starts at 0.
+    // Its serial is new in the whole process.
     DeviceInstance *AddInstance(Tcl_Channel channel, const DeviceDriver *driver);
     // Returns whether the record was in the list; it is freed if so.
     bool RemoveInstance(const DeviceInstance *instance);
@@ -108,21 +149,15 @@ public:
     void QueueReady(Ready &&ready, Queue &&queue) const;
 
 private:
-    std::vector<std::unique_ptr<DevicePort>> ports_;
     std::vector<std::unique_ptr<DeviceInstance>> instances_;
-    std::uint64_t nextSerial_ = 1;
 };
-
-// The process-wide registry shared by every interpreter: created on first
-// use and never freed, like the lists it holds.
-DeviceRegistry &DeviceRegistryGet();
 
 // The loops index afresh on every step and look again after asking the
 // driver, so that a readyProc that breaks its contract by adding or
 // removing instances cannot make them touch a freed record.
 
 template <typename Ready>
-DeviceWake DeviceRegistry::WakeNeeded(Ready &&ready) const {
+DeviceWake DeviceInstanceList::WakeNeeded(Ready &&ready) const {
     bool watched = false;
     for (std::size_t i = 0; i < instances_.size(); ++i) {
         DeviceInstance &candidate = *instances_[i];
@@ -133,7 +168,7 @@ DeviceWake DeviceRegistry::WakeNeeded(Ready &&ready) const {
 }
 
 template <typename Ready, typename Queue>
-void DeviceRegistry::QueueReady(Ready &&ready, Queue &&queue) const {
+void DeviceInstanceList::QueueReady(Ready &&ready, Queue &&queue) const {
     for (std::size_t i = 0; i < instances_.size(); ++i) {
         DeviceInstance &candidate = *instances_[i];
         if ((candidate.mask & kDeviceReadable) == 0 || candidate.pending) continue;

@@ -100,8 +100,10 @@ void MatrixMultiply(double *dst, const double *a, const double *b, int m, int n,
 }
 
 void MatrixTranspose(double *dst, const double *src, int rows, int cols) noexcept {
-    for (int i = 0; i < rows; ++i) {
-        for (int j = 0; j < cols; ++j) dst[j * rows + i] = src[i * cols + j];
+    // Row i of src becomes column i of dst.
+    for (int i = 0; i < rows; ++i, src += cols) {
+        double *column = dst + i;
+        for (int j = 0; j < cols; ++j, column += rows) *column = src[j];
     }
 }
 

@@ -4,9 +4,11 @@
 
 #include "matrix/matrix_obj.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <memory>
+#include <mutex>
 
 #include <string_view>
 
@@ -18,23 +20,62 @@ namespace kelb {
 
 namespace {
 
-// Tcl's own types of integers, doubles and lists, set by MatrixObjInit
-// from values it makes: Tcl 9 no longer registers "int" by name, and a
-// null type would match every untyped value. Every interpreter of the
-// process has the same ones; the atomics only make the repeated identical
-// stores of later initialisations well defined.
+// The type of a value Tcl makes, taken before the value is freed.
+const Tcl_ObjType *TypeOf(Tcl_Obj *fresh) {
+    ObjRef value(fresh);
+    return value.get()->typePtr;
+}
+
+// Tcl's own types of integers, doubles and lists, taken from values Tcl
+// makes: Tcl 9 no longer registers "int" by name, and a null type would
+// match every untyped value. Every interpreter of the process has the
+// same ones. Set once by the first MatrixObjInit of the process; every
+// thread runs a MatrixObjInit (through std::call_once, which orders the
+// setting before it) before any command of the module, so commands read
+// them as plain constants.
 struct ObjTypes {
-    std::atomic<const Tcl_ObjType *> intType{nullptr};
-    std::atomic<const Tcl_ObjType *> doubleType{nullptr};
-    std::atomic<const Tcl_ObjType *> listType{nullptr};
+    const Tcl_ObjType *intType;
+    const Tcl_ObjType *doubleType;
+    const Tcl_ObjType *listType;
 };
-constinit ObjTypes objTypes;
+constinit ObjTypes objTypes{};
+std::once_flag objTypesSet;
+
+ObjTypes MakeObjTypes() {
+    Tcl_Obj *element = Tcl_NewObj();
+    return {TypeOf(Tcl_NewWideIntObj(0)), TypeOf(Tcl_NewDoubleObj(0.0)),
+            TypeOf(Tcl_NewListObj(1, &element))};
+}
 
 // Whether Tcl writes doubles in their shortest form on this thread, as it
 // does unless a script sets tcl_precision. Reading that variable is costly
 // (it is traced), so the matrix module watches writes to it instead, in
-// every interpreter that loads the module.
-thread_local bool tclWritesShortestDoubles = true;
+// every interpreter that loads the module, and keeps the answer in Tcl's
+// thread data (a thread_local of a loaded library trips the leak checker
+// when threads end). threadsWithPrecision counts the threads where the
+// answer is no (a thread that ends so stays counted); while it is 0 no
+// thread needs to look its own answer up.
+struct PrecisionState {
+    bool notShortest;  // Tcl zero-fills new thread data: shortest
+};
+Tcl_ThreadDataKey precisionKey;
+constinit std::atomic<int> threadsWithPrecision{0};
+
+bool &ThreadWritesNonShortest() {
+    return static_cast<PrecisionState *>(Tcl_GetThreadData(&precisionKey, sizeof(PrecisionState)))
+        ->notShortest;
+}
+
+void SetWritesShortestDoubles(bool shortest) {
+    bool &notShortest = ThreadWritesNonShortest();
+    if (notShortest == !shortest) return;
+    notShortest = !shortest;
+    threadsWithPrecision.fetch_add(shortest ? -1 : 1, std::memory_order_relaxed);
+}
+
+bool WritesShortestDoubles() {
+    return threadsWithPrecision.load(std::memory_order_relaxed) == 0 || !ThreadWritesNonShortest();
+}
 
 bool ProbeShortestDoubles() {
     char text[TCL_DOUBLE_SPACE];
@@ -42,6 +83,7 @@ bool ProbeShortestDoubles() {
     return std::string_view(text) == "0.1";
 }
 
+#if TCL_MAJOR_VERSION < 9
 // Write trace on tcl_precision. It runs before Tcl's own trace applies the
 // value, so it reads the value itself; values Tcl refuses change nothing.
 char *PrecisionWritten(ClientData, Tcl_Interp *interp, const char *name1, const char *name2,
@@ -50,13 +92,14 @@ char *PrecisionWritten(ClientData, Tcl_Interp *interp, const char *name1, const 
     int precision;
     if (value != nullptr && Tcl_GetIntFromObj(nullptr, value, &precision) == TCL_OK &&
         precision >= 0 && precision <= TCL_MAX_PREC) {
-        tclWritesShortestDoubles = precision == 0;
+        SetWritesShortestDoubles(precision == 0);
     }
     return nullptr;
 }
+#endif
 
-const Tcl_ObjType *IntType() { return objTypes.intType.load(std::memory_order_relaxed); }
-const Tcl_ObjType *DoubleType() { return objTypes.doubleType.load(std::memory_order_relaxed); }
+const Tcl_ObjType *IntType() { return objTypes.intType; }
+const Tcl_ObjType *DoubleType() { return objTypes.doubleType; }
 
 #if TCL_MAJOR_VERSION >= 9
 Tcl_WideInt IntValue(const Tcl_Obj *objPtr) { return objPtr->internalRep.wideValue; }
@@ -64,17 +107,11 @@ Tcl_WideInt IntValue(const Tcl_Obj *objPtr) { return objPtr->internalRep.wideVal
 long IntValue(const Tcl_Obj *objPtr) { return objPtr->internalRep.longValue; }
 #endif
 
-// The type of a value Tcl makes, taken before the value is freed.
-const Tcl_ObjType *TypeOf(Tcl_Obj *fresh) {
-    ObjRef value(fresh);
-    return value.get()->typePtr;
-}
-
 // Reads a number, taking it straight from the internal representation of
 // a value that already holds one. A double holding NaN goes to Tcl, which
 // refuses it: a failed conversion of the text "NaN" leaves that double
 // behind, and results such as a normalised zero vector hold one.
-int GetDouble(Tcl_Interp *interp, Tcl_Obj *objPtr, double *value) {
+[[gnu::always_inline]] inline int GetDouble(Tcl_Interp *interp, Tcl_Obj *objPtr, double *value) {
     if (objPtr->typePtr == DoubleType() && !std::isnan(objPtr->internalRep.doubleValue)) {
         *value = objPtr->internalRep.doubleValue;
         return TCL_OK;
@@ -113,11 +150,16 @@ bool HoldsNumber(Tcl_Obj *objPtr) {
     return Tcl_ListObjGetElements(interp, rowPtr, count, elements);
 }
 
-// Reads the elements of one row into element, which has room for count.
-int ReadRow(Tcl_Interp *interp, Tcl_Obj *const *items, TclSize count, double *element) {
+// Reads the elements of one row into element, which has room for count,
+// and, when keep is not null, their objects to keep, which is advanced.
+[[gnu::always_inline]] inline int ReadRow(Tcl_Interp *interp, Tcl_Obj *const *items, TclSize count,
+                                          double *element, Tcl_Obj **&keep) {
     for (TclSize c = 0; c < count; ++c) {
-        if (GetDouble(interp, items[c], element + c) != TCL_OK) return TCL_ERROR;
+        Tcl_Obj *item = items[c];
+        if (GetDouble(interp, item, element + c) != TCL_OK) return TCL_ERROR;
+        if (keep != nullptr) keep[c] = item;
     }
+    if (keep != nullptr) keep += count;
     return TCL_OK;
 }
 
@@ -134,6 +176,13 @@ bool ReadColumnOfNumbers(Tcl_Obj *const *rowObjs, TclSize rows, Matrix &out) {
         }
     }
     return true;
+}
+
+// Whether a matrix is small enough for the fixed arrays of ElementObjs
+// and BuildSmallMatrixObj: rows without elements count too.
+bool IsSmall(const Matrix &matrix) {
+    return matrix.size() <= Matrix::kInlineElements &&
+           static_cast<std::size_t>(matrix.rows()) <= Matrix::kInlineElements;
 }
 
 // Room for count pointers, inside the object for short rows.
@@ -153,21 +202,25 @@ using ObjArray = SmallArray<Tcl_Obj *>;
 }  // namespace
 
 void MatrixObjInit(Tcl_Interp *interp) {
-    objTypes.intType.store(TypeOf(Tcl_NewWideIntObj(0)), std::memory_order_relaxed);
-    objTypes.doubleType.store(TypeOf(Tcl_NewDoubleObj(0.0)), std::memory_order_relaxed);
-    Tcl_Obj *element = Tcl_NewObj();
-    objTypes.listType.store(TypeOf(Tcl_NewListObj(1, &element)), std::memory_order_relaxed);
-    tclWritesShortestDoubles = ProbeShortestDoubles();
+    std::call_once(objTypesSet, [] { objTypes = MakeObjTypes(); });
+    SetWritesShortestDoubles(ProbeShortestDoubles());
+#if TCL_MAJOR_VERSION < 9
     Tcl_TraceVar2(interp, "tcl_precision", nullptr, TCL_GLOBAL_ONLY | TCL_TRACE_WRITES,
                   PrecisionWritten, nullptr);
+#else
+    // Tcl 9 always writes doubles in their shortest form; a variable named
+    // tcl_precision is an ordinary one there.
+    (void)interp;
+#endif
 }
 
 bool IsPureList(const Tcl_Obj *objPtr) {
     return objPtr->bytes == nullptr &&
-           objPtr->typePtr == objTypes.listType.load(std::memory_order_relaxed);
+           objPtr->typePtr == objTypes.listType;
 }
 
-int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out) {
+int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out, ElementObjs *kept) {
+    if (kept != nullptr) kept->valid = false;
     // A single number, the commonest operand after matrices: an untyped
     // value is tried as a number first, which also leaves it typed as one
     // for the next call.
@@ -175,28 +228,42 @@ int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out) {
     if (HoldsNumber(objPtr) ||
         (objPtr->typePtr == nullptr && Tcl_GetDoubleFromObj(nullptr, objPtr, &scalar) == TCL_OK)) {
         out.Reshape(1, 1);
-        return GetDouble(interp, objPtr, out.data());
+        if (GetDouble(interp, objPtr, out.data()) != TCL_OK) return TCL_ERROR;
+        if (kept != nullptr) {
+            kept->items[0] = objPtr;
+            kept->valid = true;
+        }
+        return TCL_OK;
     }
 
     TclSize rows;
     Tcl_Obj **rowObjs;
     if (Tcl_ListObjGetElements(interp, objPtr, &rows, &rowObjs) != TCL_OK) return TCL_ERROR;
     if (rows == 0) return Fail(interp, kEmptyMatrix);
-    if (ReadColumnOfNumbers(rowObjs, rows, out)) return TCL_OK;
+    if (ReadColumnOfNumbers(rowObjs, rows, out)) {
+        if (kept != nullptr && IsSmall(out)) {
+            std::copy_n(rowObjs, rows, kept->items);
+            kept->valid = true;
+        }
+        return TCL_OK;
+    }
 
     TclSize cols;
     Tcl_Obj **items;
     if (RowElements(interp, rowObjs[0], &cols, &items) != TCL_OK) return TCL_ERROR;
     out.Reshape(MatrixDimension(rows), MatrixDimension(cols));
-    if (ReadRow(interp, items, cols, out.data()) != TCL_OK) return TCL_ERROR;
+    // Where the element objects of a small matrix are kept, row by row.
+    Tcl_Obj **keep = kept != nullptr && IsSmall(out) ? kept->items : nullptr;
+    if (ReadRow(interp, items, cols, out.data(), keep) != TCL_OK) return TCL_ERROR;
 
     double *element = out.data() + cols;
     for (TclSize r = 1; r < rows; ++r, element += cols) {
         TclSize count;
         if (RowElements(interp, rowObjs[r], &count, &items) != TCL_OK) return TCL_ERROR;
         if (count != cols) return Fail(interp, kColumnsNotUniform);
-        if (ReadRow(interp, items, cols, element) != TCL_OK) return TCL_ERROR;
+        if (ReadRow(interp, items, cols, element, keep) != TCL_OK) return TCL_ERROR;
     }
+    if (keep != nullptr) kept->valid = true;
     return TCL_OK;
 }
 
@@ -221,10 +288,32 @@ Tcl_Obj *BuildMatrixObj(int rows, int cols, MakeElement makeElement) {
     return Tcl_NewListObj(rows, rowObjs.data());
 }
 
+// As BuildMatrixObj, for a small matrix (IsSmall) whose element objects
+// are given row by row: no allocation beyond Tcl's own.
+Tcl_Obj *BuildSmallMatrixObj(int rows, int cols, Tcl_Obj *const *items) {
+    if (cols == 1) return rows == 1 ? items[0] : Tcl_NewListObj(rows, items);
+    Tcl_Obj *rowObjs[Matrix::kInlineElements];
+    for (int r = 0; r < rows; ++r) rowObjs[r] = Tcl_NewListObj(cols, items + r * cols);
+    return Tcl_NewListObj(rows, rowObjs);
+}
+
+// Whether an element object read into a matrix can stand for its value in
+// a result: a double whose text, if it has one, is the one Tcl would write.
+bool Reusable(Tcl_Obj *item, bool textsAreShortest) {
+    if (item->typePtr != DoubleType()) return false;
+    if (item->bytes == nullptr) return true;
+    return textsAreShortest &&
+           IsCanonicalDoubleText(item->bytes, static_cast<std::size_t>(item->length));
+}
 
 }  // namespace
 
 Tcl_Obj *MatrixToObj(const Matrix &matrix) {
+    if (IsSmall(matrix)) {
+        Tcl_Obj *items[Matrix::kInlineElements];
+        for (std::size_t i = 0; i < matrix.size(); ++i) items[i] = Tcl_NewDoubleObj(matrix.data()[i]);
+        return BuildSmallMatrixObj(matrix.rows(), matrix.cols(), items);
+    }
     return BuildMatrixObj(matrix.rows(), matrix.cols(), [&](int r, int c) {
         return Tcl_NewDoubleObj(matrix.at(r, c));
     });
@@ -250,17 +339,32 @@ Tcl_Obj *MatrixToObjFromSource(const Matrix &matrix, Tcl_Obj *source,
             return MatrixToObj(matrix);
         }
     }
-    const bool textsAreShortest = tclWritesShortestDoubles;
-    auto reusable = [&](Tcl_Obj *item) {
-        if (item->typePtr != DoubleType()) return false;
-        if (item->bytes == nullptr) return true;
-        return textsAreShortest &&
-               IsCanonicalDoubleText(std::string_view(item->bytes, item->length));
-    };
+    const bool textsAreShortest = WritesShortestDoubles();
     return BuildMatrixObj(matrix.rows(), matrix.cols(), [&](int r, int c) {
         Tcl_Obj *item = transposed ? rowItems.data()[c][r] : rowItems.data()[r][c];
-        return reusable(item) ? item : Tcl_NewDoubleObj(matrix.at(r, c));
+        return Reusable(item, textsAreShortest) ? item : Tcl_NewDoubleObj(matrix.at(r, c));
     });
+}
+
+Tcl_Obj *MatrixToObjFromElements(const Matrix &source, const ElementObjs &elements,
+                                 bool transposed) {
+    const int rows = transposed ? source.cols() : source.rows();
+    const int cols = transposed ? source.rows() : source.cols();
+    const double *values = source.data();
+    const bool textsAreShortest = WritesShortestDoubles();
+    // Element (r, c) of the result is source element (c, r) when
+    // transposed: the source then has cols rows of rows elements.
+    const int rowStep = transposed ? 1 : cols;
+    const int columnStep = transposed ? rows : 1;
+    Tcl_Obj *items[Matrix::kInlineElements];
+    for (int r = 0, i = 0; r < rows; ++r) {
+        const int first = r * rowStep;
+        for (int c = 0, k = first; c < cols; ++c, ++i, k += columnStep) {
+            Tcl_Obj *item = elements.items[k];
+            items[i] = Reusable(item, textsAreShortest) ? item : Tcl_NewDoubleObj(values[k]);
+        }
+    }
+    return BuildSmallMatrixObj(rows, cols, items);
 }
 
 }  // namespace kelb

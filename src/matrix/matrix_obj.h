@@ -19,11 +19,21 @@ void MatrixObjInit(Tcl_Interp *interp);
 // generating a string that may be long.
 bool IsPureList(const Tcl_Obj *objPtr);
 
-// Reads objPtr into out. On failure returns TCL_ERROR with the message in
-// the interpreter result: Tcl's own for a malformed list or number,
-// kColumnsNotUniform for rows of unequal length (judged against the first
-// row), kEmptyMatrix for a value with no rows.
-int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out);
+// The element objects a matrix of at most Matrix::kInlineElements elements
+// and rows was read from, row by row; valid is false for a larger one.
+// They live as long as the value read and its rows keep their list form.
+struct ElementObjs {
+    bool valid = false;
+    Tcl_Obj *items[Matrix::kInlineElements];
+};
+
+// Reads objPtr into out, and its element objects into kept when given. On
+// failure returns TCL_ERROR with the message in the interpreter result:
+// Tcl's own for a malformed list or number, kColumnsNotUniform for rows of
+// unequal length (judged against the first row), kEmptyMatrix for a value
+// with no rows.
+int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out,
+                  ElementObjs *kept = nullptr);
 
 // Returns a new object (reference count 0) holding matrix in its Tcl form:
 // a list of rows of doubles; an n x 1 column as a flat list of n doubles
@@ -35,5 +45,12 @@ Tcl_Obj *MatrixToObj(const Matrix &matrix);
 // whose text is the one a new double would get are reused rather than
 // copied. The text of the result is the same either way.
 Tcl_Obj *MatrixToObjFromSource(const Matrix &matrix, Tcl_Obj *source, bool transposed);
+
+// The Tcl form of source, a matrix as MatrixFromObj read it with the
+// valid element objects elements, or of its transpose: the element objects
+// are reused where MatrixToObjFromSource would reuse them, and the value
+// is not split again.
+Tcl_Obj *MatrixToObjFromElements(const Matrix &source, const ElementObjs &elements,
+                                 bool transposed);
 
 }  // namespace kelb

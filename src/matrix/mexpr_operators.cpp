@@ -5,6 +5,7 @@
 #include "matrix/mexpr_operators.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "matrix/matrix_kernels.h"
 
@@ -83,6 +84,16 @@ MatrixError Reciprocal(MatrixStack &stack) {
 MatrixError Transpose(MatrixStack &stack) {
     if (stack.depth() < 2) return &kMissingOpcode;
     Matrix &b = stack.top();
+    if (b.IsSquare()) {
+        // In place: exchange each element above the diagonal with its
+        // mirror image below.
+        double *e = b.data();
+        const std::size_t n = static_cast<std::size_t>(b.rows());
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = i + 1; j < n; ++j) std::swap(e[i * n + j], e[j * n + i]);
+        }
+        return nullptr;
+    }
     if (b.size() <= Matrix::kInlineElements) {
         // Small matrices transpose through a copy on the C stack.
         double copy[Matrix::kInlineElements];

@@ -3,8 +3,10 @@
 //     What other modules use of the process scheduler: making periodic
 //     processes that the Tcl event loop runs, and starting, stopping,
 //     re-timing and killing them by pid. Pids are never reused, so a pid
-//     kept after its process was killed names nothing. All of this runs on
-//     the thread of the interpreters that loaded the library.
+//     kept after its process was killed names nothing. Each thread has a
+//     scheduler of its own, run by that thread's event loop: these calls
+//     act on the calling thread's processes, and a pid made in another
+//     thread names nothing here. Pids are unique across threads.
 
 #pragma once
 

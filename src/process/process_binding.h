@@ -1,7 +1,7 @@
 // process_binding.h --
 //
-//     Inside the Tcl binding of the scheduler: the one process-wide
-//     scheduler, the client data of script processes, and the pieces the
+//     Inside the Tcl binding of the scheduler: the scheduler of each
+//     thread, the client data of script processes, and the pieces the
 //     process command shares with the rest of the binding.
 
 #pragma once
@@ -13,10 +13,22 @@
 
 namespace kelb {
 
-// The scheduler of this library, shared by every interpreter that loads it
-// (all on one thread). Made on first use and never destroyed, since at
-// exit Tcl may already be finalised.
-process::Scheduler &ProcessScheduler() noexcept;
+// The scheduler of the calling thread, shared by the interpreters of that
+// thread; its processes run from that thread's event loop alone. Made on
+// first use, with the thread's event source; destroyed when the thread
+// ends (or the process exits), its processes killed. Pids are unique
+// across all threads. Throws std::bad_alloc when memory runs out.
+process::Scheduler &ProcessScheduler();
+
+// The calling thread's scheduler if it has one, else null.
+process::Scheduler *ExistingProcessScheduler() noexcept;
+
+// How many passes of the calling thread's event loop that may wait have
+// set up the scheduler's block time (for the tests of idle polling).
+std::uint64_t ProcessWaitingSetups() noexcept;
+
+// Kills the processes that belong to interp, of the calling thread.
+void ProcessKillInterpProcesses(Tcl_Interp *interp) noexcept;
 
 // The client data of a script process: the interpreter that created it and
 // a private copy of the script, both fixed until the record goes, except

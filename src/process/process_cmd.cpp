@@ -17,30 +17,26 @@ using process::ProcessRecord;
 using process::ProcessState;
 using Handler = int (*)(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
 
-constexpr char kBadPid[] = "Bad Process ID";
+// The closed list of the module's error codes, {KELB PROCESS <condition>
+// ?detail?}; the manual page lists them.
+constexpr ErrorCode kUnknownPid{"PROCESS", "PID"};      // detail: the pid
+constexpr ErrorCode kCreateFailed{"PROCESS", "CREATE"};
+
 constexpr char kPidUsage[] = "command pid option ?value?";
 
-// Appends to the interpreter result, which the command reset beforehand.
-void AppendResult(Tcl_Interp *interp, const char *text) {
-    Tcl_AppendToObj(Tcl_GetObjResult(interp), text, -1);
-}
-
-// Reads the pid of a subcommand that takes one (the third word).
-bool GetPid(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[], int *pid) {
-    if (objc < 3) {
-        Tcl_WrongNumArgs(interp, 1, objv, kPidUsage);
-        return false;
-    }
+// Reads the pid of a subcommand that takes one (the third word; the table
+// row has checked that it is there).
+bool GetPid(Tcl_Interp *interp, Tcl_Obj *const objv[], int *pid) {
     return Tcl_GetIntFromObj(interp, objv[2], pid) == TCL_OK;
 }
 
 // The listed record of the pid word, or null with the failure in the
 // result.
-ProcessRecord *GetRecord(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+ProcessRecord *GetRecord(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
     int pid;
-    if (!GetPid(interp, objc, objv, &pid)) return nullptr;
+    if (!GetPid(interp, objv, &pid)) return nullptr;
     ProcessRecord *record = ProcessScheduler().table().Find(pid);
-    if (!record) AppendResult(interp, kBadPid);
+    if (!record) Fail(interp, "Bad Process ID", kUnknownPid, Tcl_GetString(objv[2]));
     return record;
 }
 
@@ -49,19 +45,11 @@ ProcessRecord *GetRecord(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 //     The new process is stopped; options are set as configure sets them.
 //     If they fail, the process stays in the table, stopped.
 int CreateCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    if (objc < 3) {
-        Tcl_WrongNumArgs(interp, 1, objv, "create command ?arg arg ...?");
-        return TCL_ERROR;
-    }
     ProcessRecord *record = ProcessCreateScriptRecord(interp, objv[2]);
     if (record && objc > 3 && ProcessConfigure(interp, *record, objc, objv, 3) != TCL_OK) {
         return TCL_ERROR;
     }
-    Tcl_ResetResult(interp);
-    if (!record) {
-        AppendResult(interp, "Error In Creating New Process");
-        return TCL_ERROR;
-    }
+    if (!record) return Fail(interp, "Error In Creating New Process", kCreateFailed);
     Tcl_SetObjResult(interp, Tcl_NewIntObj(record->pid));
     return TCL_OK;
 }
@@ -69,10 +57,10 @@ int CreateCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 // Syntax: process start|stop|kill pid
 //
 //     A pid that is not in the table is not an error: nothing happens.
-template <void (process::Scheduler::*Operation)(process::Pid) noexcept>
-int PidCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+template <void (process::Scheduler::*Operation)(process::Pid)>
+int PidCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     int pid;
-    if (!GetPid(interp, objc, objv, &pid)) return TCL_ERROR;
+    if (!GetPid(interp, objv, &pid)) return TCL_ERROR;
     (ProcessScheduler().*Operation)(pid);
     return TCL_OK;
 }
@@ -81,8 +69,8 @@ int PidCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 //
 //     Clears the run statistics, as a start does, without touching the
 //     schedule or the state.
-int ResetCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    ProcessRecord *record = GetRecord(interp, objc, objv);
+int ResetCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
+    ProcessRecord *record = GetRecord(interp, objv);
     if (!record) return TCL_ERROR;
     record->timing.ClearStatistics();
     return TCL_OK;
@@ -133,7 +121,7 @@ int PsCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
 
 // Syntax: process configure pid ?option? ?value? ?option value ...?
 int ConfigureCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    ProcessRecord *record = GetRecord(interp, objc, objv);
+    ProcessRecord *record = GetRecord(interp, objv);
     if (!record) return TCL_ERROR;
     return ProcessConfigure(interp, *record, objc, objv, 3);
 }
@@ -143,8 +131,8 @@ int ConfigureCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 //     The run statistics since the last start, the due time and whether a
 //     run is pending; click values as signed decimals (min -1 until the
 //     first run).
-int StatsCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    ProcessRecord *record = GetRecord(interp, objc, objv);
+int StatsCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
+    ProcessRecord *record = GetRecord(interp, objv);
     if (!record) return TCL_ERROR;
     const process::Timing &timing = record->timing;
     Tcl_AppendPrintfToObj(Tcl_GetObjResult(interp), "max %d min %d avg %d; next %d pending %d",
@@ -154,17 +142,19 @@ int StatsCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     return TCL_OK;
 }
 
-// In the order Tcl's message lists them.
+// In the order Tcl's message lists them, with the words each takes
+// (counting "process" and the subcommand). The subcommands that take a
+// pid share one usage text, whether words are missing or extra.
 const Subcommand<Handler> kSubcommands[] = {
-    {"create", CreateCmd},
-    {"start", PidCmd<&process::Scheduler::Start>},
-    {"stop", PidCmd<&process::Scheduler::Stop>},
-    {"reset", ResetCmd},
-    {"kill", PidCmd<&process::Scheduler::Kill>},
-    {"jobs", JobsCmd},
-    {"ps", PsCmd},
-    {"configure", ConfigureCmd},
-    {"stats", StatsCmd},
+    {"create", CreateCmd, 3, kAnyWords, "create command ?arg arg ...?"},
+    {"start", PidCmd<&process::Scheduler::Start>, 3, 3, kPidUsage},
+    {"stop", PidCmd<&process::Scheduler::Stop>, 3, 3, kPidUsage},
+    {"reset", ResetCmd, 3, 3, kPidUsage},
+    {"kill", PidCmd<&process::Scheduler::Kill>, 3, 3, kPidUsage},
+    {"jobs", JobsCmd, 2, 2, "jobs"},
+    {"ps", PsCmd, 2, 2, "ps"},
+    {"configure", ConfigureCmd, 3, kAnyWords, kPidUsage},
+    {"stats", StatsCmd, 3, 3, kPidUsage},
     {nullptr, nullptr},
 };
 

@@ -5,7 +5,9 @@
 //     interpreter keeps the group of its processes as associated data;
 //     when the interpreter is deleted, Tcl frees that data and the group's
 //     processes are killed, so none of them ever runs into a deleted
-//     interpreter. Also the functions of process.h.
+//     interpreter. An interpreter lives in one thread, and so do its
+//     processes: they are in that thread's scheduler. Also the functions
+//     of process.h, which act on the calling thread's scheduler.
 
 #include "process/process.h"
 
@@ -23,9 +25,16 @@ using process::ProcessRecord;
 
 constexpr char kGroupKey[] = "kelb::processes";
 
+// A group that still has records has the scheduler they are in; once the
+// thread's scheduler is gone (at the thread's end), every group is empty.
+void KillGroup(ProcessGroup &group) noexcept {
+    if (!group.first()) return;
+    if (process::Scheduler *scheduler = ExistingProcessScheduler()) scheduler->KillGroup(group);
+}
+
 void DeleteInterpGroup(ClientData clientData, Tcl_Interp *) noexcept {
     auto *group = static_cast<ProcessGroup *>(clientData);
-    ProcessScheduler().KillGroup(*group);
+    KillGroup(*group);
     delete group;
 }
 
@@ -43,7 +52,8 @@ ProcessGroup &GroupOf(Tcl_Interp *interp) {
 // may be held off by a Tcl_Preserve, but nothing may run in it any more);
 // a process whose interpreter is going stops. The interpreter is preserved
 // through the call, so that a run that deletes it finishes first; the
-// teardown, and with it the kill of the group, then comes at the release.
+// teardown, and with it the kill of the group, then comes at the release,
+// after which nothing here touches the interpreter.
 template <typename Run>
 int RunInInterp(Tcl_Interp *interp, Run &&run) noexcept {
     if (Tcl_InterpDeleted(interp)) return TCL_ERROR;
@@ -131,11 +141,36 @@ int ProcessCreateScript(Tcl_Interp *interp, Tcl_Obj *scriptPtr) {
     return PidOf([&] { return ProcessCreateScriptRecord(interp, scriptPtr); });
 }
 
-void ProcessStart(int pid) { ProcessScheduler().Start(pid); }
-void ProcessStop(int pid) { ProcessScheduler().Stop(pid); }
-void ProcessSetPeriod(int pid, std::uint32_t periodMicros) {
-    ProcessScheduler().SetPeriod(pid, periodMicros);
+void ProcessKillInterpProcesses(Tcl_Interp *interp) noexcept {
+    if (auto *group = static_cast<ProcessGroup *>(Tcl_GetAssocData(interp, kGroupKey, nullptr))) {
+        KillGroup(*group);
+    }
 }
-void ProcessKill(int pid) { ProcessScheduler().Kill(pid); }
+
+// A thread without a scheduler has no processes: nothing to do there.
+
+void ProcessStart(int pid) {
+    process::Scheduler *scheduler = ExistingProcessScheduler();
+    if (!scheduler) return;
+    try {
+        scheduler->Start(pid);
+    } catch (const std::bad_alloc &) {
+        // Without memory the process stays stopped.
+    }
+}
+
+void ProcessStop(int pid) {
+    if (process::Scheduler *scheduler = ExistingProcessScheduler()) scheduler->Stop(pid);
+}
+
+void ProcessSetPeriod(int pid, std::uint32_t periodMicros) {
+    if (process::Scheduler *scheduler = ExistingProcessScheduler()) {
+        scheduler->SetPeriod(pid, periodMicros);
+    }
+}
+
+void ProcessKill(int pid) {
+    if (process::Scheduler *scheduler = ExistingProcessScheduler()) scheduler->Kill(pid);
+}
 
 }  // namespace kelb

@@ -27,20 +27,27 @@ ProcessTable::~ProcessTable() {
     while (newest_) Unlink(*newest_);
 }
 
+std::optional<Pid> PidCounter::Take() noexcept {
+    std::int64_t pid = next_.load(std::memory_order_relaxed);
+    do {
+        if (pid > std::numeric_limits<Pid>::max()) return std::nullopt;
+    } while (!next_.compare_exchange_weak(pid, pid + 1, std::memory_order_relaxed));
+    return static_cast<Pid>(pid);
+}
+
 ProcessRecord *ProcessTable::Create(RunProc runProc, void *clientData, ReleaseProc releaseProc,
                                     ProcessGroup *group) {
-    if (nextPid_ > std::numeric_limits<Pid>::max()) return nullptr;
-    auto pid = static_cast<Pid>(nextPid_);
-    // Allocate everything before changing anything, so that running out of
-    // memory leaves the table and the pid counter as they were.
+    // Running out of memory leaves the table as it was; the pid taken is
+    // lost, never reused.
+    std::optional<Pid> pid = pids_->Take();
+    if (!pid) return nullptr;
     struct Deleter {
         void operator()(ProcessRecord *record) const noexcept { delete record; }
     };
     std::unique_ptr<ProcessRecord, Deleter> made(
-        new ProcessRecord(pid, runProc, clientData, releaseProc));
-    byPid_.emplace(pid, made.get());
+        new ProcessRecord(*pid, runProc, clientData, releaseProc));
+    byPid_.emplace(*pid, made.get());
     ProcessRecord *record = made.release();
-    ++nextPid_;
 
     record->Hold();
     record->listed_ = true;

@@ -1,7 +1,8 @@
 // process_table.h --
 //
-//     The process table: every periodic process of the library, known by a
-//     pid that is given out from 0 upwards and never reused. The table
+//     The process table: every periodic process of one thread, known by a
+//     pid that is given out from 0 upwards and never reused; the pid
+//     counter may be shared by the tables of several threads. The table
 //     lists its records from the newest to the oldest, finds a record by
 //     pid in constant time, and tells in constant time whether a record is
 //     still listed. Records are reference counted, so that a record that is
@@ -10,7 +11,10 @@
 
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -41,6 +45,28 @@ using ReleaseProc = void (*)(void *clientData);
 
 class ProcessGroup;
 
+// Gives out pids from a first one upwards, never twice, to any number of
+// threads at once; nothing once the last pid is gone.
+class PidCounter {
+public:
+    constexpr explicit PidCounter(std::int64_t first = 0) noexcept : next_(first) {}
+    PidCounter(const PidCounter &) = delete;
+    PidCounter &operator=(const PidCounter &) = delete;
+
+    std::optional<Pid> Take() noexcept;
+
+    // The pid the next Take gives (past the last pid once they are all
+    // given out). Tests move it to reach the end quickly.
+    std::int64_t next() const noexcept { return next_.load(std::memory_order_relaxed); }
+    void Set(std::int64_t pid) noexcept { next_.store(pid, std::memory_order_relaxed); }
+
+private:
+    std::atomic<std::int64_t> next_;  // wider than a pid, so that running out shows
+};
+
+// Position of a record that is not in the scheduler's due-time heap.
+inline constexpr std::size_t kNotQueued = static_cast<std::size_t>(-1);
+
 class ProcessRecord {
 public:
     ProcessRecord(Pid pid, RunProc runProc, void *clientData, ReleaseProc releaseProc) noexcept
@@ -51,9 +77,12 @@ public:
     const Pid pid;
     ProcessState state = ProcessState::Stopped;
     bool pending = false;       // a run is queued or under way
-    bool ranSincePass = false;  // ran since a check at the outermost level
-    bool registered = false;    // holds an event-source registration
     Timing timing;
+    // The scheduler's bookkeeping.
+    std::int64_t due = 0;             // nextTime on the scheduler's unwrapped clock
+    std::uint64_t startSerial = 0;    // when it was last started: later starts queue first
+    std::uint64_t batch = 0;          // the batch of passes that last queued it
+    std::size_t heapIndex = kNotQueued;  // place in the due-time heap
     std::string description;    // at most 31 characters
     const RunProc runProc;
     void *const clientData;
@@ -63,8 +92,8 @@ public:
     // The next older record of the table, or null.
     ProcessRecord *older() const noexcept { return older_; }
 
-    // Reference counting: the table holds every listed record; a run and a
-    // registration hold theirs. Release frees the record (and its client
+    // Reference counting: the table holds every listed record; a run
+    // holds its own. Release frees the record (and its client
     // data, through releaseProc) when the last hold goes.
     void Hold() noexcept { ++holds_; }
     void Release() noexcept;
@@ -72,6 +101,7 @@ public:
 private:
     friend class ProcessTable;
     friend class ProcessGroup;
+
     ~ProcessRecord() = default;
 
     const ReleaseProc releaseProc;
@@ -103,14 +133,17 @@ private:
 
 class ProcessTable {
 public:
-    explicit ProcessTable(Pid firstPid = 0) : nextPid_(firstPid) {}
+    // Pids come from pids, or from a counter of the table's own.
+    explicit ProcessTable(PidCounter *pids = nullptr) noexcept
+        : pids_(pids ? pids : &ownPids_) {}
     ProcessTable(const ProcessTable &) = delete;
     ProcessTable &operator=(const ProcessTable &) = delete;
     ~ProcessTable();
 
     // Makes a stopped record with the next pid and lists it as the newest,
     // in group if one is given. Returns null once every pid has been given
-    // out; throws std::bad_alloc when memory runs out (nothing changes).
+    // out; throws std::bad_alloc when memory runs out (the table stays as
+    // it was; a pid may be lost, never reused).
     ProcessRecord *Create(RunProc runProc, void *clientData, ReleaseProc releaseProc,
                           ProcessGroup *group);
 
@@ -127,15 +160,13 @@ public:
     ProcessRecord *newest() const noexcept { return newest_; }
     std::size_t size() const noexcept { return byPid_.size(); }
 
-    // The pid the next creation will take (past the last pid once they are
-    // all given out). Tests move it to reach the end quickly.
-    std::int64_t nextPid() const noexcept { return nextPid_; }
-    void SetNextPid(std::int64_t pid) noexcept { nextPid_ = pid; }
+    PidCounter &pids() const noexcept { return *pids_; }
 
 private:
     std::unordered_map<Pid, ProcessRecord *> byPid_;
     ProcessRecord *newest_ = nullptr;
-    std::int64_t nextPid_;  // wider than a pid, so that running out shows
+    PidCounter ownPids_;
+    PidCounter *pids_;
 };
 
 }  // namespace kelb::process

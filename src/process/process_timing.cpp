@@ -26,8 +26,7 @@ void Timing::RecordRun(Clicks elapsed) noexcept {
     nextTime += period / 1000;
 }
 
-std::uint64_t Timing::SleepMicros(std::uint64_t nowMicros) const noexcept {
-    std::int32_t ahead = ClickDifference(nextTime, ClicksOf(nowMicros));
+std::uint64_t SleepMicros(std::int64_t ahead, std::uint64_t nowMicros) noexcept {
     if (ahead < 0) return 0;
     // The clock moves past nextTime when the click after it begins: that
     // is the rest of the current click plus `ahead` whole clicks. Asking

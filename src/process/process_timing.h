@@ -39,11 +39,12 @@ struct Timing {
 
     // Whether a run is due at the clock reading now.
     bool DueAt(Clicks now) const noexcept { return ClockPast(now, nextTime); }
-
-    // How long the notifier may sleep, from the precise time nowMicros,
-    // before the clock moves past the due time: 0 once it has.
-    std::uint64_t SleepMicros(std::uint64_t nowMicros) const noexcept;
 };
+
+// How long the notifier may sleep, from the precise time nowMicros, before
+// the clock moves past a due time that lies dueAhead clicks after the
+// click of nowMicros: 0 once it has.
+std::uint64_t SleepMicros(std::int64_t dueAhead, std::uint64_t nowMicros) noexcept;
 
 // The frequency of a period, 1000000 / period truncated, and 0 for period
 // 0 (a process that runs at every pass of the event loop has no fixed

@@ -1,12 +1,17 @@
-// Unit tests of the device module's port and instance lists and of the
-// decisions its event source takes on them.
+// Unit tests of the device module's port and instance lists, of the
+// decisions its event source takes on them, and of the port list that
+// threads share.
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device/device_registry.h"
+#include "device/device_shared_ports.h"
 
 using namespace kelb;
 
@@ -16,7 +21,7 @@ namespace {
 const DeviceDriver *const kDriver = reinterpret_cast<const DeviceDriver *>(0x10);
 Tcl_Channel FakeChannel(int n) { return reinterpret_cast<Tcl_Channel>(0x1000 + 16 * n); }
 
-std::vector<std::string> PortNames(const DeviceRegistry &registry) {
+std::vector<std::string> PortNames(const DevicePortList &registry) {
     std::vector<std::string> names;
     for (std::size_t i = 0; i < registry.portCount(); ++i) names.push_back(registry.port(i).name);
     return names;
@@ -34,8 +39,8 @@ TEST(DevicePortName, RefusesWhatWouldNotReadBackAsOneWord) {
     }
 }
 
-TEST(DeviceRegistry, PortsKeepOrderAndUniqueNames) {
-    DeviceRegistry registry;
+TEST(DevicePortList, PortsKeepOrderAndUniqueNames) {
+    DevicePortList registry;
     int data = 0;
     EXPECT_EQ(registry.AddPort("b", "second", kDriver, &data), DevicePortStatus::Added);
     EXPECT_EQ(registry.AddPort("a", "first", kDriver, nullptr), DevicePortStatus::Added);
@@ -51,15 +56,15 @@ TEST(DeviceRegistry, PortsKeepOrderAndUniqueNames) {
     EXPECT_EQ(registry.FindPort("B"), nullptr);
     EXPECT_EQ(registry.FindPort("b "), nullptr);
 
-    EXPECT_TRUE(registry.RemovePort("b"));
-    EXPECT_FALSE(registry.RemovePort("b"));
+    EXPECT_EQ(registry.TakePort("b").get(), port);
+    EXPECT_EQ(registry.TakePort("b"), nullptr);
     EXPECT_EQ(PortNames(registry), (std::vector<std::string>{"a"}));
     EXPECT_EQ(registry.AddPort("b", "back", kDriver, nullptr), DevicePortStatus::Added);
     EXPECT_EQ(PortNames(registry), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST(DeviceRegistry, InstancesAreFoundOnlyByAddressAndSerial) {
-    DeviceRegistry registry;
+TEST(DeviceInstanceList, InstancesAreFoundOnlyByAddressAndSerial) {
+    DeviceInstanceList registry;
     DeviceInstance *first = registry.AddInstance(FakeChannel(1), kDriver);
     DeviceInstance *second = registry.AddInstance(FakeChannel(2), kDriver);
     EXPECT_EQ(first->mask, 0);
@@ -75,14 +80,17 @@ TEST(DeviceRegistry, InstancesAreFoundOnlyByAddressAndSerial) {
     EXPECT_EQ(registry.instanceCount(), 1u);
     EXPECT_EQ(&registry.instance(0), second);
 
-    // A later record never takes over an earlier serial, wherever it lives.
+    // A later record never takes over an earlier serial, wherever it lives,
+    // in this list or another thread's.
     DeviceInstance *third = registry.AddInstance(FakeChannel(3), kDriver);
     EXPECT_GT(third->serial, second->serial);
     EXPECT_EQ(registry.FindInstance(third, serial), nullptr);
+    DeviceInstanceList other;
+    EXPECT_GT(other.AddInstance(FakeChannel(4), kDriver)->serial, third->serial);
 }
 
-TEST(DeviceRegistry, WakeNeeded) {
-    DeviceRegistry registry;
+TEST(DeviceInstanceList, WakeNeeded) {
+    DeviceInstanceList registry;
     auto never = [](DeviceInstance &) { return false; };
     EXPECT_EQ(registry.WakeNeeded(never), DeviceWake::Sleep);
 
@@ -104,8 +112,8 @@ TEST(DeviceRegistry, WakeNeeded) {
     EXPECT_EQ(asked, 1);
 }
 
-TEST(DeviceRegistry, QueueReadyQueuesEachInstanceOnce) {
-    DeviceRegistry registry;
+TEST(DeviceInstanceList, QueueReadyQueuesEachInstanceOnce) {
+    DeviceInstanceList registry;
     DeviceInstance *a = registry.AddInstance(FakeChannel(1), kDriver);
     DeviceInstance *unwatched = registry.AddInstance(FakeChannel(2), kDriver);
     DeviceInstance *b = registry.AddInstance(FakeChannel(3), kDriver);
@@ -131,8 +139,8 @@ TEST(DeviceRegistry, QueueReadyQueuesEachInstanceOnce) {
     EXPECT_EQ(queued, (std::vector<DeviceInstance *>{a, b, b}));
 }
 
-TEST(DeviceRegistry, QueueReadySurvivesAReadyCheckThatRemovesInstances) {
-    DeviceRegistry registry;
+TEST(DeviceInstanceList, QueueReadySurvivesAReadyCheckThatRemovesInstances) {
+    DeviceInstanceList registry;
     DeviceInstance *a = registry.AddInstance(FakeChannel(1), kDriver);
     DeviceInstance *b = registry.AddInstance(FakeChannel(2), kDriver);
     a->mask = b->mask = kDeviceReadable;
@@ -143,4 +151,58 @@ TEST(DeviceRegistry, QueueReadySurvivesAReadyCheckThatRemovesInstances) {
         [&](DeviceInstance &i) { queued.push_back(&i); });
     EXPECT_TRUE(queued.empty());
     EXPECT_EQ(registry.instanceCount(), 1u);
+}
+
+TEST(DeviceSharedPorts, RemovalWaitsForAnotherThreadsCall) {
+    DeviceSharedPorts ports;
+    int data = 7;
+    ASSERT_EQ(ports.Add("p", "", kDriver, &data), DevicePortStatus::Added);
+    std::atomic<bool> inCall{false};
+    std::atomic<bool> removed{false};
+    std::atomic<bool> removedDuringCall{true};
+    std::thread caller([&] {
+        DeviceSharedPorts::Call call(ports, "p");
+        ASSERT_NE(call.port(), nullptr);
+        inCall = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        removedDuringCall = removed.load();
+        EXPECT_EQ(call.port()->driverData, &data);
+    });
+    while (!inCall) std::this_thread::yield();
+    EXPECT_TRUE(ports.Remove("p"));
+    removed = true;
+    caller.join();
+    EXPECT_FALSE(removedDuringCall);
+    // Off the list at once: nobody finds it, nor removes it again.
+    EXPECT_FALSE(ports.Find("p"));
+    EXPECT_FALSE(ports.Remove("p"));
+    EXPECT_EQ(DeviceSharedPorts::Call(ports, "p").port(), nullptr);
+}
+
+TEST(DeviceSharedPorts, ADriverMayRemoveItsOwnPortDuringACall) {
+    DeviceSharedPorts ports;
+    ASSERT_EQ(ports.Add("p", "first", kDriver, nullptr), DevicePortStatus::Added);
+    ASSERT_EQ(ports.Add("q", "", kDriver, nullptr), DevicePortStatus::Added);
+    {
+        DeviceSharedPorts::Call outer(ports, "p");
+        DeviceSharedPorts::Call inner(ports, "p");
+        EXPECT_TRUE(ports.Remove("p"));
+        // The record lives on for the calls under way.
+        EXPECT_EQ(outer.port()->description, "first");
+        EXPECT_EQ(ports.Add("p", "second", kDriver, nullptr), DevicePortStatus::Added);
+    }
+    EXPECT_EQ(ports.Names(), (std::vector<std::string>{"q", "p"}));
+    EXPECT_EQ(ports.Find("p")->description, "second");
+}
+
+TEST(DevicePollGate, HoldsANoneReadyAnswerForAMillisecond) {
+    DevicePollGate gate;
+    EXPECT_TRUE(gate.MayAsk(0));
+    gate.Answered(false, 5000);
+    EXPECT_FALSE(gate.MayAsk(5000));
+    EXPECT_FALSE(gate.MayAsk(5999));
+    EXPECT_TRUE(gate.MayAsk(6000));
+    // A ready instance is asked about at every pass.
+    gate.Answered(true, 6000);
+    EXPECT_TRUE(gate.MayAsk(6000));
 }

@@ -4,7 +4,17 @@
 
 #include "matrix/double_text.h"
 
-using kelb::IsCanonicalDoubleText;
+#include <string>
+#include <string_view>
+
+namespace {
+
+// Literals end in a NUL, as Tcl's strings do.
+bool IsCanonicalDoubleText(std::string_view text) {
+    return kelb::IsCanonicalDoubleText(text.data(), text.size());
+}
+
+}  // namespace
 
 TEST(IsCanonicalDoubleText, AcceptsTclsShortestFixedForm) {
     for (const char *text : {"0.0", "-0.0", "2.0", "-2.5", "0.25", "0.0001", "100.0",
@@ -27,4 +37,22 @@ TEST(IsCanonicalDoubleText, RefusesMoreThanFifteenSignificantDigits) {
     EXPECT_FALSE(IsCanonicalDoubleText("0.30000000000000004"));
     EXPECT_FALSE(IsCanonicalDoubleText("1234567890123456.0"));
     EXPECT_FALSE(IsCanonicalDoubleText("0.1000000000000000"));
+}
+
+TEST(IsCanonicalDoubleText, ShortTextsDecidedByShapeAgreeWithTheFullScan) {
+    // Every text of up to four characters over the characters that matter.
+    const std::string alphabet = "0159.-e ";
+    std::string text;
+    auto check = [&](auto &self, std::size_t length) -> void {
+        EXPECT_EQ(kelb::IsCanonicalDoubleText(text.c_str(), text.size()),
+                  kelb::double_text::ScanIsCanonical(text.c_str(), text.size()))
+            << '"' << text << '"';
+        if (length == 4) return;
+        for (char c : alphabet) {
+            text.push_back(c);
+            self(self, length + 1);
+            text.pop_back();
+        }
+    };
+    check(check, 0);
 }

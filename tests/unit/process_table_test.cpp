@@ -74,7 +74,7 @@ TEST(ProcessTable, GroupsFollowTheirRecordsOutOfTheTable) {
 
 TEST(ProcessTable, CreationFailsOnceEveryPidIsGivenOut) {
     ProcessTable table;
-    table.SetNextPid(std::numeric_limits<Pid>::max());
+    table.pids().Set(std::numeric_limits<Pid>::max());
     ProcessRecord *last = table.Create(Noop, nullptr, nullptr, nullptr);
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->pid, std::numeric_limits<Pid>::max());

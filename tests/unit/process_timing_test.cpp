@@ -22,20 +22,15 @@ TEST(ProcessClock, PastMeansStrictlyAfterAcrossTheWrap) {
 }
 
 TEST(ProcessTiming, SleepLastsUntilTheClockIsPastTheDueTime) {
-    Timing timing;
-    timing.nextTime = 5100;
-    // 60 clicks ahead, at the start of a click: 60 whole clicks plus the
-    // due click itself.
-    EXPECT_EQ(timing.SleepMicros(5040'000), 61'000u);
-    EXPECT_EQ(timing.SleepMicros(5040'300), 60'700u);
+    // Due at 5100. 60 clicks ahead, at the start of a click: 60 whole
+    // clicks plus the due click itself.
+    EXPECT_EQ(SleepMicros(60, 5040'000), 61'000u);
+    EXPECT_EQ(SleepMicros(60, 5040'300), 60'700u);
     // At the due click the loop sleeps for the rest of it; once past, not at all.
-    EXPECT_EQ(timing.SleepMicros(5100'000), 1'000u);
-    EXPECT_EQ(timing.SleepMicros(5100'999), 1u);
-    EXPECT_EQ(timing.SleepMicros(5101'000), 0u);
-    EXPECT_EQ(timing.SleepMicros(9000'000), 0u);
-    timing.nextTime = kWrap296;
-    EXPECT_EQ(timing.SleepMicros(200'000), 0u);
-    EXPECT_EQ(timing.SleepMicros((std::uint64_t{kWrap296} - 10) * 1000), 11'000u);
+    EXPECT_EQ(SleepMicros(0, 5100'000), 1'000u);
+    EXPECT_EQ(SleepMicros(0, 5100'999), 1u);
+    EXPECT_EQ(SleepMicros(-1, 5101'000), 0u);
+    EXPECT_EQ(SleepMicros(-3900, 9000'000), 0u);
 }
 
 TEST(ProcessTiming, RunsAdvanceTheDueTimeFromTheLastDueTime) {

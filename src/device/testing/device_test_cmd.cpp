@@ -5,16 +5,21 @@
 //     and look into the instance list. Test builds only: the package never
 //     carries this command.
 
-#include <utility>
+#include <mutex>
 
 #include "core/kelb.h"
 #include "core/tcl_support.h"
 #include "device/device.h"
+#include "device/device_lists.h"
 #include "device/testing/device_test_driver.h"
 
 namespace kelb::devicetest {
 
 namespace {
+
+constexpr ErrorCode kTestPortName{"DEVICE", "PORT_NAME"};
+constexpr ErrorCode kTestPortExists{"DEVICE", "PORT_EXISTS"};
+constexpr ErrorCode kTestNotPipe{"DEVICE", "NOT_PIPE"};
 
 using TestHandler = int (*)(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
 
@@ -25,6 +30,7 @@ Tcl_Channel PipeArgument(Tcl_Interp *interp, Tcl_Obj *objPtr) {
     if (channel == nullptr) return nullptr;
     if (!TestPipeIs(channel)) {
         Tcl_AppendResult(interp, "not a test pipe: ", Tcl_GetString(objPtr), nullptr);
+        SetErrorCode(interp, kTestNotPipe, Tcl_GetString(objPtr));
         return nullptr;
     }
     return channel;
@@ -40,12 +46,12 @@ int RegisterCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     if (Tcl_GetIndexFromObj(interp, objv[3], kTestDriverNames, "driver", 0, &driver) != TCL_OK) {
         return TCL_ERROR;
     }
+    const char *name = Tcl_GetString(objv[2]);
     const char *description = objc > 4 ? Tcl_GetString(objv[4]) : "";
-    switch (TestPortRegister(Tcl_GetString(objv[2]), description,
-                             static_cast<TestDriver>(driver))) {
+    switch (TestPortRegister(name, description, static_cast<TestDriver>(driver))) {
     case DevicePortStatus::Added: return TCL_OK;
-    case DevicePortStatus::BadName: return Fail(interp, "bad port name");
-    case DevicePortStatus::Duplicate: return Fail(interp, "port exists");
+    case DevicePortStatus::BadName: return Fail(interp, "bad port name", kTestPortName, name);
+    case DevicePortStatus::Duplicate: return Fail(interp, "port exists", kTestPortExists, name);
     }
     return TCL_OK;
 }
@@ -74,7 +80,7 @@ int ResetsCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 
 // Syntax: devicetest polls
 //
-//     Readiness queries since the last call.
+//     Readiness queries in this thread since the last call.
 int PollsCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
     Tcl_SetObjResult(interp, Tcl_NewWideIntObj(static_cast<Tcl_WideInt>(TestPollsTake())));
     return TCL_OK;
@@ -82,12 +88,13 @@ int PollsCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
 
 // Syntax: devicetest instances
 //
-//     The instance list in order, one {channel mask pending} per instance.
+//     This thread's instance list in order, one {channel mask pending} per
+//     instance.
 int InstancesCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
-    const DeviceRegistry &registry = DeviceRegistryGet();
+    const DeviceThreadState *state = DeviceFindThisThread();
     Tcl_Obj *list = Tcl_NewListObj(0, nullptr);
-    for (std::size_t i = 0; i < registry.instanceCount(); ++i) {
-        const DeviceInstance &instance = registry.instance(i);
+    for (std::size_t i = 0; state != nullptr && i < state->instances.instanceCount(); ++i) {
+        const DeviceInstance &instance = state->instances.instance(i);
         Tcl_Obj *entry[] = {Tcl_NewStringObj(Tcl_GetChannelName(instance.channel), -1),
                             Tcl_NewIntObj(instance.mask), Tcl_NewIntObj(instance.pending)};
         Tcl_ListObjAppendElement(nullptr, list, Tcl_NewListObj(3, entry));
@@ -120,9 +127,18 @@ int FeedCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     if (channel == nullptr) return TCL_ERROR;
     int delay = 0;
     if (objc > 4 && Tcl_GetIntFromObj(interp, objv[4], &delay) != TCL_OK) return TCL_ERROR;
+    // A device sends bytes: the data's bytes, not its UTF-8 form (which
+    // would turn a NUL into two bytes).
     TclSize length;
-    const char *bytes = Tcl_GetStringFromObj(objv[3], &length);
-    TestPipeFeed(channel, std::string(bytes, static_cast<std::size_t>(length)), delay);
+#if TCL_MAJOR_VERSION >= 9
+    const unsigned char *bytes = Tcl_GetBytesFromObj(interp, objv[3], &length);
+    if (bytes == nullptr) return TCL_ERROR;
+#else
+    const unsigned char *bytes = Tcl_GetByteArrayFromObj(objv[3], &length);
+#endif
+    TestPipeFeed(channel,
+                 std::string(reinterpret_cast<const char *>(bytes), static_cast<std::size_t>(length)),
+                 delay);
     return TCL_OK;
 }
 
@@ -157,10 +173,9 @@ void UnregisterAtExit(ClientData) {
 extern "C" __attribute__((visibility("default"))) int Kelbdevicetest_Init(Tcl_Interp *interp) {
     if (Tcl_InitStubs(interp, TCL_VERSION, 0) == nullptr) return TCL_ERROR;
     Device_Init(interp);
-    static bool exitHandlerCreated = false;
-    if (!std::exchange(exitHandlerCreated, true)) {
-        Tcl_CreateExitHandler(kelb::devicetest::UnregisterAtExit, nullptr);
-    }
+    static std::once_flag exitHandlerCreated;
+    std::call_once(exitHandlerCreated,
+                   [] { Tcl_CreateExitHandler(kelb::devicetest::UnregisterAtExit, nullptr); });
     kelb::CreateObjCommand<kelb::devicetest::DeviceTestObjCmd>(interp, "devicetest");
     return TCL_OK;
 }

@@ -9,10 +9,12 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -20,7 +22,7 @@
 
 namespace kelb::devicetest {
 
-const char *const kTestDriverNames[] = {"pipe", "plain", "busy", "silent", nullptr};
+const char *const kTestDriverNames[] = {"pipe", "plain", "busy", "silent", "deleting", nullptr};
 
 namespace {
 
@@ -28,30 +30,52 @@ namespace {
 struct TestPort {
     const DeviceDriver *driver;  // the port's driver, for the instances it opens
     int openError;               // what a failing open reports
-    int resets;                  // calls of the reset procedure
+    std::atomic<int> resets;     // calls of the reset procedure
 };
 
 // One open loopback pipe.
 struct PipeChannel {
-    int readFd;                // the channel's input
-    int writeFd;               // the channel's output, and the feeder's
-    DeviceInstance *instance;  // on the instance list; null once detached
-    std::thread feeder;        // a pending TestPipeFeed write
+    int readFd;                   // the channel's input
+    int writeFd;                  // the channel's output, and the feeder's
+    const DeviceDriver *driver;   // its port's driver
+    Tcl_Channel channel;          // the channel it serves
+    DeviceInstance *instance;     // on its thread's instance list, or null
+    bool detached;                // taken off for good by TestPipeDetach
+    std::thread feeder;           // a pending TestPipeFeed write
 };
 
-std::uint64_t pollCount;  // readyProc calls, for TestPollsTake
-int pipeCount;            // channels opened, for their names
+std::atomic<int> pipeCount;  // channels opened, for their names
 
-// The test ports by name.
-std::map<std::string, std::unique_ptr<TestPort>, std::less<>> &TestPorts() {
-    static std::map<std::string, std::unique_ptr<TestPort>, std::less<>> ports;
-    return ports;
+// readyProc calls of the calling thread, for TestPollsTake. In Tcl's
+// thread data (zeroed at first use), not in thread-local storage, which
+// the leak checker cannot always walk in a loaded library.
+Tcl_ThreadDataKey pollCountKey;
+
+std::uint64_t &PollCount() {
+    return *static_cast<std::uint64_t *>(Tcl_GetThreadData(&pollCountKey, sizeof(std::uint64_t)));
 }
 
-int PipeClose(ClientData instanceData, Tcl_Interp *, int flags) {
-    if ((flags & (TCL_CLOSE_READ | TCL_CLOSE_WRITE)) != 0) return EINVAL;  // no half-close
+// The test ports by name, which any thread may register and unregister.
+struct TestPortTable {
+    std::mutex mutex;  // guards ports
+    std::map<std::string, std::unique_ptr<TestPort>, std::less<>> ports;
+};
+
+TestPortTable &TestPorts() {
+    static TestPortTable table;
+    return table;
+}
+
+// The pipe leaves the instance list of its thread.
+void PipeDetachInstance(PipeChannel *pipe) {
+    if (pipe->instance != nullptr) DeviceRemoveInstance(std::exchange(pipe->instance, nullptr));
+}
+
+// Only full closes: a loopback pipe has no separate halves to shut.
+int PipeClose2(ClientData instanceData, Tcl_Interp *, int flags) {
+    if ((flags & (TCL_CLOSE_READ | TCL_CLOSE_WRITE)) != 0) return EINVAL;
     auto *pipe = static_cast<PipeChannel *>(instanceData);
-    if (pipe->instance != nullptr) DeviceRemoveInstance(pipe->instance);
+    PipeDetachInstance(pipe);
     if (pipe->feeder.joinable()) pipe->feeder.join();
     close(pipe->readFd);
     close(pipe->writeFd);
@@ -88,7 +112,23 @@ int PipeBlockMode(ClientData instanceData, int mode) {
     return 0;
 }
 
-Tcl_ChannelType pipeChannelType = {
+// A channel moving to another thread (thread::transfer) leaves the
+// instance list of the thread it leaves and joins that of the thread it
+// enters. Tcl also calls this as the channel is created, before the pipe
+// knows its channel (PipeOpen adds that first instance), and as it is
+// closed.
+void PipeThreadAction(ClientData instanceData, int action) {
+    auto *pipe = static_cast<PipeChannel *>(instanceData);
+    if (action == TCL_CHANNEL_THREAD_REMOVE) {
+        PipeDetachInstance(pipe);
+    } else if (pipe->channel != nullptr && !pipe->detached && pipe->instance == nullptr) {
+        pipe->instance = DeviceAddInstance(pipe->channel, pipe->driver);
+    }
+}
+
+// The same type serves Tcl 8.6 and 9: both call close2Proc when closeProc
+// holds TCL_CLOSE2PROC, and 9 knows no other way.
+const Tcl_ChannelType pipeChannelType = {
     "devicepipe",           // typeName
     TCL_CHANNEL_VERSION_5,  // version
     TCL_CLOSE2PROC,         // closeProc
@@ -99,12 +139,12 @@ Tcl_ChannelType pipeChannelType = {
     nullptr,                // getOptionProc
     PipeWatch,              // watchProc
     nullptr,                // getHandleProc
-    PipeClose,              // close2Proc
+    PipeClose2,             // close2Proc
     PipeBlockMode,          // blockModeProc
     nullptr,                // flushProc
     nullptr,                // handlerProc
     nullptr,                // wideSeekProc
-    nullptr,                // threadActionProc
+    PipeThreadAction,       // threadActionProc
     nullptr,                // truncateProc
 };
 
@@ -115,12 +155,19 @@ Tcl_Channel PipeOpen(Tcl_Interp *, void *driverData, int *errorCode) {
         *errorCode = errno;
         return nullptr;
     }
-    auto *pipe = new PipeChannel{fds[0], fds[1], nullptr, {}};
+    auto *pipe = new PipeChannel{fds[0], fds[1], port->driver, nullptr, nullptr, false, {}};
     const std::string name = "devicepipe" + std::to_string(pipeCount++);
-    Tcl_Channel channel = Tcl_CreateChannel(&pipeChannelType, name.c_str(), pipe,
-                                            TCL_READABLE | TCL_WRITABLE);
-    pipe->instance = DeviceAddInstance(channel, port->driver);
-    return channel;
+    pipe->channel = Tcl_CreateChannel(&pipeChannelType, name.c_str(), pipe,
+                                      TCL_READABLE | TCL_WRITABLE);
+    pipe->instance = DeviceAddInstance(pipe->channel, port->driver);
+    return pipe->channel;
+}
+
+// Opens a pipe, but first deletes the interpreter that asked, as a driver
+// running a script could.
+Tcl_Channel DeletingOpen(Tcl_Interp *interp, void *driverData, int *errorCode) {
+    if (interp != nullptr) Tcl_DeleteInterp(interp);
+    return PipeOpen(interp, driverData, errorCode);
 }
 
 Tcl_Channel FailingOpen(Tcl_Interp *, void *driverData, int *errorCode) {
@@ -134,7 +181,7 @@ int PipeReset(void *driverData) {
 }
 
 int PipeReady(DeviceInstance *instance) {
-    ++pollCount;
+    ++PollCount();
     auto *pipe = static_cast<PipeChannel *>(Tcl_GetChannelInstanceData(instance->channel));
     pollfd input = {pipe->readFd, POLLIN, 0};
     return poll(&input, 1, 0) > 0 && (input.revents & POLLIN) != 0;
@@ -146,6 +193,7 @@ const DeviceDriver kDrivers[] = {
     {"plain pipe", PipeOpen, nullptr, PipeReady},
     {"busy", FailingOpen, nullptr, PipeReady},
     {"silent", FailingOpen, nullptr, PipeReady},
+    {"deleting", DeletingOpen, nullptr, PipeReady},
 };
 
 }  // namespace
@@ -153,34 +201,42 @@ const DeviceDriver kDrivers[] = {
 DevicePortStatus TestPortRegister(std::string_view name, std::string_view description,
                                   TestDriver driver) {
     const DeviceDriver *deviceDriver = &kDrivers[static_cast<int>(driver)];
-    auto port = std::make_unique<TestPort>(
-        TestPort{deviceDriver, driver == TestDriver::Busy ? EBUSY : 0, 0});
+    auto port = std::unique_ptr<TestPort>(
+        new TestPort{deviceDriver, driver == TestDriver::Busy ? EBUSY : 0, 0});
+    TestPortTable &table = TestPorts();
+    std::lock_guard lock(table.mutex);
     const DevicePortStatus status =
         DeviceRegisterPort(name, description, deviceDriver, port.get());
-    if (status == DevicePortStatus::Added) TestPorts()[std::string(name)] = std::move(port);
+    if (status == DevicePortStatus::Added) table.ports[std::string(name)] = std::move(port);
     return status;
 }
 
 bool TestPortUnregister(std::string_view name) {
-    auto it = TestPorts().find(name);
-    if (it == TestPorts().end()) return false;
+    TestPortTable &table = TestPorts();
+    std::lock_guard lock(table.mutex);
+    auto it = table.ports.find(name);
+    if (it == table.ports.end()) return false;
     DeviceUnregisterPort(name);
-    TestPorts().erase(it);
+    table.ports.erase(it);
     return true;
 }
 
 int TestPortResets(std::string_view name) {
-    auto it = TestPorts().find(name);
-    return it == TestPorts().end() ? -1 : it->second->resets;
+    TestPortTable &table = TestPorts();
+    std::lock_guard lock(table.mutex);
+    auto it = table.ports.find(name);
+    return it == table.ports.end() ? -1 : it->second->resets.load();
 }
 
 void TestPortsUnregisterAll() {
-    for (const auto &[name, port] : TestPorts()) DeviceUnregisterPort(name);
-    TestPorts().clear();
+    TestPortTable &table = TestPorts();
+    std::lock_guard lock(table.mutex);
+    for (const auto &[name, port] : table.ports) DeviceUnregisterPort(name);
+    table.ports.clear();
 }
 
 std::uint64_t TestPollsTake() {
-    return std::exchange(pollCount, 0);
+    return std::exchange(PollCount(), 0);
 }
 
 bool TestPipeIs(Tcl_Channel channel) {
@@ -190,7 +246,8 @@ bool TestPipeIs(Tcl_Channel channel) {
 bool TestPipeDetach(Tcl_Channel channel) {
     auto *pipe = static_cast<PipeChannel *>(Tcl_GetChannelInstanceData(channel));
     if (pipe->instance == nullptr) return false;
-    DeviceRemoveInstance(std::exchange(pipe->instance, nullptr));
+    pipe->detached = true;
+    PipeDetachInstance(pipe);
     return true;
 }
 

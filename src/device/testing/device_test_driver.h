@@ -24,6 +24,7 @@ enum class TestDriver {
     Plain,   // the same without a reset procedure
     Busy,    // open fails with EBUSY
     Silent,  // open fails without giving an error number
+    Deleting,  // open deletes the asking interpreter, then opens a pipe
 };
 extern const char *const kTestDriverNames[];  // null-terminated
 
@@ -39,17 +40,18 @@ int TestPortResets(std::string_view name);
 // Unregisters every test port.
 void TestPortsUnregisterAll();
 
-// How many times the test drivers were asked whether an instance is
-// ready, since the last call.
+// How many times the test drivers were asked in this thread whether an
+// instance is ready, since the last call.
 std::uint64_t TestPollsTake();
 
 // Whether channel is a test pipe.
 bool TestPipeIs(Tcl_Channel channel);
-// Takes a test pipe off the instance list while it stays open. Returns
-// false when it was not on the list.
+// Takes a test pipe off the instance list for good while it stays open.
+// Returns false when it was not on the list.
 bool TestPipeDetach(Tcl_Channel channel);
-// Writes data into a test pipe from another thread after delayMillis, as
-// input arriving from a device. A feed still running is waited for first.
+// Writes the bytes of data into a test pipe from another thread after
+// delayMillis, as input arriving from a device. A feed still running is
+// waited for first.
 void TestPipeFeed(Tcl_Channel channel, std::string data, int delayMillis);
 
 }  // namespace kelb::devicetest

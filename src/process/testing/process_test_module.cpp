@@ -5,7 +5,8 @@
 //     native processes (which the library itself does not offer to
 //     scripts) and steers the scheduler's clock. Load it with
 //         load libkelbproctest.so Kelbproctest
-//     It keeps a process table of its own, apart from the library's.
+//     It keeps schedulers of its own (one per thread) and a pid counter of
+//     its own, apart from the library's.
 //
 //     testprocess counter        a native process bound to this interpreter
 //                                whose runs count up the global variable
@@ -17,6 +18,8 @@
 //     testprocess clock clicks   the clock reads clicks now and runs on
 //     testprocess nextpid ?pid?  the pid the next creation takes (turning
 //                                it back is for this module's tests only)
+//     testprocess setups         how many passes that may wait have set
+//                                up the scheduler in this thread
 
 #include <cstdint>
 
@@ -81,20 +84,20 @@ int SetClock(Tcl_Interp *interp, Tcl_Obj *clicksObj) {
 }
 
 int NextPid(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    kelb::process::ProcessTable &table = kelb::ProcessScheduler().table();
+    kelb::process::PidCounter &pids = kelb::ProcessScheduler().table().pids();
     if (objc == 2) {
-        Tcl_SetObjResult(interp, Tcl_NewWideIntObj(table.nextPid()));
+        Tcl_SetObjResult(interp, Tcl_NewWideIntObj(pids.next()));
         return TCL_OK;
     }
     int pid;
     if (Tcl_GetIntFromObj(interp, objv[2], &pid) != TCL_OK) return TCL_ERROR;
-    table.SetNextPid(pid);
+    pids.Set(pid);
     return TCL_OK;
 }
 
 int TestProcessObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     static const char *const kWords[] = {"counter", "native", "ticks", "runs",
-                                         "clock",   "nextpid", nullptr};
+                                         "clock",   "nextpid", "setups", nullptr};
     int word;
     if (objc < 2) {
         Tcl_WrongNumArgs(interp, 1, objv, "word ?value?");
@@ -113,7 +116,11 @@ int TestProcessObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const o
     case 2: Tcl_SetObjResult(interp, Tcl_NewIntObj(ticks)); return TCL_OK;
     case 3: Tcl_SetObjResult(interp, Tcl_NewLongObj(nativeRuns)); return TCL_OK;
     case 4: return SetClock(interp, objv[2]);
-    default: return NextPid(interp, objc, objv);
+    case 5: return NextPid(interp, objc, objv);
+    default:
+        Tcl_SetObjResult(interp, Tcl_NewWideIntObj(
+                                     static_cast<Tcl_WideInt>(kelb::ProcessWaitingSetups())));
+        return TCL_OK;
     }
 }
 
