@@ -79,7 +79,7 @@ int NextTokenCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     std::int64_t position = index;
     const int end = TreeNextToken(address, name, position, TreeModuleStore().error);
     if (end == kTokenError) return TreeReportError(interp);
-    Tcl_Obj *result = Tcl_NewStringObj(name.data(), static_cast<int>(name.size()));
+    Tcl_Obj *result = Tcl_NewStringObj(name.data(), static_cast<TclSize>(name.size()));
     Tcl_AppendToObj(result, end == kTokenSlash ? " i " : end == kTokenDot ? " j " : " x ", 3);
     Tcl_SetObjResult(interp, result);
     return TCL_OK;
@@ -98,7 +98,7 @@ int SplitCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
         const int end = TreeNextToken(address, name, position, TreeModuleStore().error);
         if (end == kTokenError) return TreeReportError(interp);
         Tcl_Obj *pair[2] = {Tcl_NewStringObj(type, 1),
-                            Tcl_NewStringObj(name.data(), static_cast<int>(name.size()))};
+                            Tcl_NewStringObj(name.data(), static_cast<TclSize>(name.size()))};
         Tcl_ListObjAppendElement(nullptr, result.get(), Tcl_NewListObj(2, pair));
         if (end == kTokenEnd) break;
         type = end == kTokenSlash ? "i" : "j";
@@ -133,7 +133,7 @@ int AddressCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     Node *node = TreeParseIdentity(word.substr(2), id) ? TreeNodeById(TreeModuleStore(), id) : nullptr;
     if (node == nullptr) return TreeFailWith(interp, kTreeInvalidRecord, word);
     const std::string address = TreeNodeAddress(node);
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(address.data(), static_cast<int>(address.size())));
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(address.data(), static_cast<TclSize>(address.size())));
     return TCL_OK;
 }
 

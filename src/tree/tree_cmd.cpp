@@ -21,7 +21,7 @@ namespace {
 using Handler = int (*)(Tcl_Interp *, int, Tcl_Obj *const[]);
 
 int SetString(Tcl_Interp *interp, std::string_view text) {
-    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.data(), static_cast<int>(text.size())));
+    Tcl_SetObjResult(interp, Tcl_NewStringObj(text.data(), static_cast<TclSize>(text.size())));
     return TCL_OK;
 }
 

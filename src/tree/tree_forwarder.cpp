@@ -28,7 +28,7 @@ constexpr int kForwarderTraceFlags =
 // for any failing trace.
 char *ErrorResult(const TreeError &error) {
     const std::string message = error.Text();
-    Tcl_Obj *obj = Tcl_NewStringObj(message.data(), static_cast<int>(message.size()));
+    Tcl_Obj *obj = Tcl_NewStringObj(message.data(), static_cast<TclSize>(message.size()));
     Tcl_IncrRefCount(obj);
     return reinterpret_cast<char *>(obj);
 }
@@ -116,7 +116,7 @@ Tcl_Var TreeForwarderVar(InterpState *state, const std::string &address) {
 
 void TreeForwardersLeaveInterp(InterpState *state) noexcept {
     for (auto &[address, forwarder] : state->forwarders) {
-        Tcl_Obj *name = Tcl_NewStringObj(address.data(), static_cast<int>(address.size()));
+        Tcl_Obj *name = Tcl_NewStringObj(address.data(), static_cast<TclSize>(address.size()));
         Tcl_IncrRefCount(name);
         HolderRetire(forwarder, name);
         Tcl_DecrRefCount(name);

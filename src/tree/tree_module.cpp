@@ -110,7 +110,7 @@ int TreeReportError(Tcl_Interp *interp) {
     const TreeError &error = treeModule->store.error;
     Tcl_ResetResult(interp);
     Tcl_Obj *message = Tcl_NewStringObj(TreeErrorMessage(error.code), -1);
-    Tcl_AppendToObj(message, error.detail.data(), static_cast<int>(error.detail.size()));
+    Tcl_AppendToObj(message, error.detail.data(), static_cast<TclSize>(error.detail.size()));
     Tcl_SetObjResult(interp, message);
     SetErrorCode(interp, {"TREE", TreeErrorCondition(error.code)},
                  error.detail.empty() ? nullptr : error.detail.c_str());

@@ -106,7 +106,7 @@ Tcl_Obj *ValueName(const TreeValue *value) {
     const std::string address = value->node != nullptr ? TreeNodeAddress(value->node)
                                 : value->named ? FormerAddresses().at(value)
                                                : std::string();
-    return Tcl_NewStringObj(address.data(), static_cast<int>(address.size()));
+    return Tcl_NewStringObj(address.data(), static_cast<TclSize>(address.size()));
 }
 
 Tcl_Obj *CurrentValue(const TreeValue *value) noexcept {

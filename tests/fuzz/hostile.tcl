@@ -215,3 +215,21 @@ proc ::fz::record {path} {
     if {[catch {qenutil record $path} id]} {return /#0}
     return $id
 }
+
+# Runs a command of the calculators twice on the same objects, and once
+# on fresh copies of its words (no internal representation left on them
+# by earlier uses): the three answers, with their error codes, must be the
+# same. A difference ends the run as a failure.
+proc ::fz::same {args} {
+    set answers {}
+    foreach words [list $args $args [lmap word $args {string range "x$word" 1 end}]] {
+        set code [catch {uplevel #0 $words} result options]
+        set errorCode [expr {$code == 1 ? [dict get $options -errorcode] : ""}]
+        lappend answers [list $code $result $errorCode]
+    }
+    if {[llength [lsort -unique $answers]] != 1} {
+        puts stderr "MISMATCH same words, different answers: [string range $args 0 300]"
+        foreach answer $answers {puts stderr "  [string range $answer 0 300]"}
+        exit 1
+    }
+}

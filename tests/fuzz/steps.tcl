@@ -221,11 +221,15 @@ proc ::fz::gen::mathStep {} {
         lappend words [if {[chance 2]} {pick $operators} else value]
     }
     if {[chance 6]} {
-        # The same object twice: the second use sees what the first left on it.
-        return "set ::fz::w [value]; [catchEach "$command \$::fz::w" "$command \$::fz::w \$::fz::w +" "$command 0 \$::fz::w inverse"]"
+        # The same object again and again: each use sees what the uses
+        # before left on it, and must still get the same answer.
+        return "set ::fz::w [value]; fz::same $command \$::fz::w; fz::same $command \$::fz::w \$::fz::w +; fz::same $command 0 \$::fz::w [pick {inverse normalize length}]"
     }
     if {[chance 12]} {
-        return "set ::fz::w \[string range xNaN 1 end\]; [catchEach "$command \$::fz::w" "$command \$::fz::w"]"
+        return "set ::fz::w \[string range x[pick {NaN Inf -NaN 1e309}] 1 end\]; fz::same $command \$::fz::w; fz::same $command \$::fz::w"
+    }
+    if {[chance 3]} {
+        return "fz::same [join $words]"
     }
     return [catchEach [join $words]]
 }
@@ -354,6 +358,7 @@ proc ::fz::gen::deviceStep {} {
 proc ::fz::gen::runtimeStep {} {
     return [catchEach [pick [list \
         "set /env.runtime" "set /env.runtime [value]" "set /env.runtime [rand 1000]" \
+        "set /env.runtime 2147483647" \
         "tree set /env.runtime [value]" "unset /env.runtime" \
         "trace add variable /env.runtime write [list [list apply [list args [action]]]]" \
         "tree rm /env" "tree mv /env /a" "tree cp /env /b" "tree ln /env.runtime /c" \
