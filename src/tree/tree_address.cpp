@@ -4,13 +4,24 @@
 
 #include "tree/tree_address.h"
 
+#include <algorithm>
+
 namespace kelb {
 
 namespace {
 
-bool EndsAddress(char c) noexcept {
-    return c == '\0' || c == '\t' || c == '\n' || c == '\r' || c == ' ';
-}
+// What each byte does in an address: 0 for a name character, else what
+// TreeNextToken returns when it meets it (kTokenError: illegal).
+struct ByteClasses {
+    signed char of[256];
+    constexpr ByteClasses() : of() {
+        for (int c = 0; c < 256; ++c) of[c] = (c < 0x20 || c > 0x7E) ? kTokenError : 0;
+        for (int c : {'\0', '\t', '\n', '\r', ' '}) of[c] = kTokenEnd;
+        of[static_cast<int>('/')] = kTokenSlash;
+        of[static_cast<int>('.')] = kTokenDot;
+    }
+};
+constexpr ByteClasses kByteClasses;
 
 int HexDigit(char c) noexcept {
     if (c >= '0' && c <= '9') return c - '0';
@@ -30,30 +41,24 @@ int TreeNextToken(std::string_view address, std::string_view &token, std::int64_
     if (position < -1) position = -1;
     const std::int64_t start = position + 1;
     const auto length = static_cast<std::int64_t>(address.size());
-    for (std::size_t count = 0; count <= kTreeMaxName; ++count) {
-        ++position;
-        if (position >= length) {
-            position = length;
-            token = address.substr(static_cast<std::size_t>(start < length ? start : length), count);
-            return kTokenEnd;
-        }
-        const char c = address[static_cast<std::size_t>(position)];
-        const auto byte = static_cast<unsigned char>(c);
-        int end = 0;
-        if (EndsAddress(c)) {
-            end = kTokenEnd;
-        } else if (c == '/') {
-            end = kTokenSlash;
-        } else if (c == '.') {
-            end = kTokenDot;
-        } else if (byte < 0x20 || byte > 0x7E) {
+    // At most kTreeMaxName name characters, then the one that ends the name.
+    const std::int64_t last = std::min(length, start + static_cast<std::int64_t>(kTreeMaxName) + 1);
+    for (position = start; position < last; ++position) {
+        const int end = kByteClasses.of[static_cast<unsigned char>(address[static_cast<std::size_t>(position)])];
+        if (end == 0) continue;
+        if (end == kTokenError) {
             TreeSetError(error, kTreeIllegalCharacter, {});
             return kTokenError;
         }
-        if (end != 0) {
-            token = address.substr(static_cast<std::size_t>(start), count);
-            return end;
-        }
+        token = address.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(position - start));
+        return end;
+    }
+    if (position - start <= static_cast<std::int64_t>(kTreeMaxName)) {
+        // The address ended within the name.
+        position = length;
+        const auto from = static_cast<std::size_t>(start < length ? start : length);
+        token = address.substr(from, static_cast<std::size_t>(length) - from);
+        return kTokenEnd;
     }
     TreeSetError(error, kTreeBadToken, address);
     return kTokenError;

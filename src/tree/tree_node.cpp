@@ -9,11 +9,37 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KELB_POOL_POISONING 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KELB_POOL_POISONING 1
+#endif
+#endif
+
+#if defined(KELB_POOL_POISONING)
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace kelb {
 
 namespace {
 
 constexpr std::size_t kBlockSize = 64 * 1024;
+
+// Under the address sanitizer, memory of the pool that holds no live node
+// is poisoned, so that the pool that ships is the one the sanitizer checks.
+void Poison([[maybe_unused]] void *memory, [[maybe_unused]] std::size_t size) noexcept {
+#if defined(KELB_POOL_POISONING)
+    ASAN_POISON_MEMORY_REGION(memory, size);
+#endif
+}
+
+void Unpoison([[maybe_unused]] void *memory, [[maybe_unused]] std::size_t size) noexcept {
+#if defined(KELB_POOL_POISONING)
+    ASAN_UNPOISON_MEMORY_REGION(memory, size);
+#endif
+}
 
 Node *Construct(void *memory, std::string_view name) noexcept {
     Node *node = new (memory) Node;
@@ -26,28 +52,9 @@ Node *Construct(void *memory, std::string_view name) noexcept {
 
 }  // namespace
 
-Node *Node::Create(std::string_view name) {
-    if (name.size() > kTreeMaxName) name = name.substr(0, kTreeMaxName);
-    return Construct(::operator new(sizeof(Node) + name.size() + 1, std::align_val_t{kNodeAlignment}),
-                     name);
-}
-
-void Node::Destroy(Node *node) noexcept {
-    if (node == nullptr) return;
-    node->~Node();
-    ::operator delete(static_cast<void *>(node), std::align_val_t{kNodeAlignment});
-}
-
-#if defined(__SANITIZE_ADDRESS__)
-
-NodePool::~NodePool() = default;
-Node *NodePool::Allocate(std::string_view name) { return Node::Create(name); }
-void NodePool::Release(Node *node) noexcept { Node::Destroy(node); }
-
-#else
-
 NodePool::~NodePool() {
     for (std::size_t i = 0; i < blockCount_; ++i) {
+        Unpoison(blocks_[i], kBlockSize);
         ::operator delete(blocks_[i], std::align_val_t{kNodeAlignment});
     }
     delete[] blocks_;
@@ -67,9 +74,11 @@ void *NodePool::Carve(std::size_t size) {
         blocks_[blockCount_++] = block;
         cursor_ = static_cast<char *>(block);
         limit_ = cursor_ + kBlockSize;
+        Poison(block, kBlockSize);
     }
     void *memory = cursor_;
     cursor_ += size;
+    Unpoison(memory, size);
     return memory;
 }
 
@@ -78,6 +87,7 @@ Node *NodePool::Allocate(std::string_view name) {
     const std::size_t sizeClass = ClassOf(name.size());
     void *memory = free_[sizeClass];
     if (memory != nullptr) {
+        Unpoison(memory, sizeClass * kGranule);
         free_[sizeClass] = free_[sizeClass]->next;
     } else {
         memory = Carve(sizeClass * kGranule);
@@ -92,9 +102,10 @@ void NodePool::Release(Node *node) noexcept {
     auto *record = reinterpret_cast<FreeRecord *>(node);
     record->next = free_[sizeClass];
     free_[sizeClass] = record;
+    // Free records are off limits until handed out again, so that the
+    // sanitizer reports any use of a released node.
+    Poison(record, sizeClass * kGranule);
 }
-
-#endif
 
 // FNV-1a over the parent, the type and the name but its last character,
 // finished with a 64-bit mixer; the last character is then added, so that

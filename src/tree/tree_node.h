@@ -61,20 +61,14 @@ struct Node {
     Node *ChildList(ChildType type) const noexcept {
         return type == ChildType::I ? iChildren : jChildren;
     }
-
-    // Allocates a detached node whose name is a copy of `name` (at most
-    // kTreeMaxName characters). Throws std::bad_alloc.
-    static Node *Create(std::string_view name);
-    // Frees a node made by Create.
-    static void Destroy(Node *node) noexcept;
 };
 
 // Node records of one store. Records of a size are carved in order from
 // large blocks and reused newest first, so that nodes made one after the
 // other lie side by side in memory whatever the heap went through before:
 // walking a long list of siblings then reads memory in order. Blocks are
-// kept until the pool goes. Sanitizer builds allocate every node on its
-// own, so that the sanitizer watches each one.
+// kept until the pool goes. Under the address sanitizer every byte that
+// holds no live node is poisoned.
 class NodePool {
 public:
     NodePool() noexcept = default;

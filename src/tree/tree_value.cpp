@@ -8,6 +8,8 @@
 #include "tree/tree_value.h"
 
 #include <algorithm>
+#include <string>
+#include <unordered_map>
 
 #include "core/tcl_support.h"
 
@@ -23,10 +25,23 @@ constexpr int kMaxPushRounds = 4;
 
 constexpr int kRecordTraceFlags = TCL_TRACE_WRITES | TCL_TRACE_UNSETS;
 
+// Addresses of removed nodes, kept for the traces that see their values
+// go (the nodes above may be gone by then), while such a value lives.
+// Rarely used, so kept out of every value.
+std::unordered_map<const TreeValue *, std::string> &FormerAddresses() {
+    static auto *addresses = new std::unordered_map<const TreeValue *, std::string>;
+    return *addresses;
+}
+
+void DeleteValue(TreeValue *value) noexcept {
+    if (value->named) FormerAddresses().erase(value);
+    delete value;
+}
+
 void PinValue(TreeValue *value) noexcept { ++value->pins; }
 
 void UnpinValue(TreeValue *value) noexcept {
-    if (--value->pins == 0 && value->released) delete value;
+    if (--value->pins == 0 && value->released) DeleteValue(value);
 }
 
 // Keeps a value (not its node) alive for the length of a scope in which
@@ -89,8 +104,8 @@ void ReplaceHeld(TreeValue *value, Tcl_Obj *obj) noexcept {
 // New object: the node's address, or the one it had when it was removed.
 Tcl_Obj *ValueName(const TreeValue *value) {
     const std::string address = value->node != nullptr ? TreeNodeAddress(value->node)
-                                : value->formerAddress ? *value->formerAddress
-                                                       : std::string();
+                                : value->named ? FormerAddresses().at(value)
+                                               : std::string();
     return Tcl_NewStringObj(address.data(), static_cast<TclSize>(address.size()));
 }
 
@@ -235,7 +250,11 @@ Record *RecordOf(InterpState *state, TreeValue *value) {
 // The record leaves its value and retires in its interpreter.
 void Retire(TreeValue *value, Record *record) noexcept {
     value->records.Remove(record);
-    if (value->hintVar == record->var) value->hintState = nullptr;
+    // The name is only for traces (and links) to read.
+    if (!VarIsTraced(record->var)) {
+        RecordRetire(record, nullptr);
+        return;
+    }
     Tcl_Obj *name = nullptr;
     try {
         name = ValueName(value);
@@ -276,14 +295,7 @@ void TreeFreeValue(Node *node) noexcept {
     while (!value->records.empty()) Retire(value, value->records.back());
 }
 
-Tcl_Var TreeValueVar(InterpState *state, TreeValue *value) {
-    if (value->hintState != state) {
-        Record *record = RecordOf(state, value);
-        value->hintState = state;
-        value->hintVar = record->var;
-    }
-    return value->hintVar;
-}
+Tcl_Var TreeValueVar(InterpState *state, TreeValue *value) { return RecordOf(state, value)->var; }
 
 int TreeValueAssign(TreeValue *value, Tcl_Obj *obj, Tcl_Interp *caller) {
     return Assign(value, obj, nullptr, caller);
@@ -310,13 +322,19 @@ namespace {
 class TclValueOps final : public TreeValueOps {
 public:
     void DetachValue(Node &node) noexcept override {
+        // A value nothing traces needs no name when it goes.
         TreeValue *value = node.value;
+        value->node = nullptr;
+        if (std::none_of(value->records.begin(), value->records.end(),
+                         [](const Record *r) { return VarIsTraced(r->var); })) {
+            return;
+        }
         try {
-            value->formerAddress = std::make_unique<std::string>(TreeNodeAddress(&node));
+            FormerAddresses()[value] = TreeNodeAddress(&node);
+            value->named = true;
         } catch (...) {
             // Only names for traces; an empty one will do.
         }
-        value->node = nullptr;
     }
     void FreeValue(Node &node) noexcept override { TreeFreeValue(&node); }
     void CopyValue(const Node &from, Node &to) override {

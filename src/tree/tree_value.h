@@ -33,14 +33,16 @@ namespace kelb {
 // The records of one value: nearly always one, kept inline.
 class RecordList {
 public:
-    RecordList() noexcept = default;
-    RecordList(const RecordList &other) {
+    RecordList() noexcept : single_(nullptr) {}
+    RecordList(const RecordList &other) : single_(nullptr) {
         for (Record *r : other) push_back(r);
     }
     RecordList &operator=(const RecordList &) = delete;
-    ~RecordList() { delete[] heap_; }
+    ~RecordList() {
+        if (capacity_ != 0) delete[] heap_;
+    }
 
-    Record *const *begin() const noexcept { return heap_ != nullptr ? heap_ : &single_; }
+    Record *const *begin() const noexcept { return capacity_ != 0 ? heap_ : &single_; }
     Record *const *end() const noexcept { return begin() + size_; }
     std::size_t size() const noexcept { return size_; }
     bool empty() const noexcept { return size_ == 0; }
@@ -48,11 +50,11 @@ public:
 
     // Makes room for one more, so that the next push_back cannot fail.
     void ReserveOne() {
-        const std::uint32_t capacity = heap_ != nullptr ? capacity_ : 1;
+        const std::uint32_t capacity = capacity_ != 0 ? capacity_ : 1;
         if (size_ < capacity) return;
         auto *grown = new Record *[capacity * 2];
         std::copy(begin(), end(), grown);
-        delete[] heap_;
+        if (capacity_ != 0) delete[] heap_;
         heap_ = grown;
         capacity_ = capacity * 2;
     }
@@ -70,28 +72,28 @@ public:
     }
 
 private:
-    Record **data() noexcept { return heap_ != nullptr ? heap_ : &single_; }
+    Record **data() noexcept { return capacity_ != 0 ? heap_ : &single_; }
 
-    Record *single_ = nullptr;  // the one record, until a second comes
-    Record **heap_ = nullptr;
+    union {
+        Record *single_;  // the one record, while capacity_ is 0
+        Record **heap_;   // otherwise
+    };
     std::uint32_t size_ = 0;
     std::uint32_t capacity_ = 0;
 };
 
 }  // namespace kelb
 
+// Kept small: a node whose value is read as a variable costs this, its
+// record and Tcl's variable on top of the node itself.
 struct kelb::TreeValue {
     Node *node = nullptr;              // none once the node is gone
     Tcl_Obj *held = nullptr;           // the value while no record exists
     RecordList records;
-    InterpState *hintState = nullptr;  // the interpreter that resolved it last
-    Tcl_Var hintVar = nullptr;         // and its record's variable
-    // The node's address, kept when the node is removed (for the names
-    // traces see while the records go).
-    std::unique_ptr<std::string> formerAddress;
     int pins = 0;                      // operations in progress
     bool released = false;             // the node no longer has this value
     bool assigning = false;            // a push is running: our traces stand still
+    bool named = false;                // its former address is kept (tree_value.cpp)
 };
 
 namespace kelb {

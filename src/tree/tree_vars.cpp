@@ -64,6 +64,26 @@ Tcl_Obj *ScalarValue(const Var *var) noexcept {
 
 bool StillSet(const Var *var) noexcept { return !TclIsVarUndefined(var) || TclIsVarTraced(var); }
 
+// Removes a C link on the variable and unsets it, in its interpreter,
+// until it stays unset. Returns false if a trace keeps setting it again.
+bool UnsetForGood(Tcl_Interp *interp, Var *var, Tcl_Obj *name) noexcept {
+    const ObjRef noName(name == nullptr ? Tcl_NewObj() : nullptr);
+    if (name == nullptr) name = noName.get();
+    CallHold hold(interp, var);
+    if (TclIsVarTraced(var)) {
+        // A C link sets its variable again by name when unset; remove it
+        // while a name still leads to this variable.
+        retiring = {interp, var};
+        Tcl_UnlinkVar(interp, kRetiringVarName);
+        retiring = {nullptr, nullptr};
+    }
+    for (int i = 0; i < kMaxUnsets && StillSet(var); ++i) {
+        TclPtrUnsetVar(interp, reinterpret_cast<Tcl_Var>(var), nullptr, name, nullptr,
+                       TCL_GLOBAL_ONLY);
+    }
+    return !StillSet(var);
+}
+
 }  // namespace
 
 VarTable *VarTableCreate(Tcl_Interp *interp) {
@@ -161,27 +181,19 @@ void VarUnset(Tcl_Interp *interp, Tcl_Var handle, Tcl_Obj *name) noexcept {
 
 void VarRetire(Tcl_Interp *interp, Tcl_Var handle, Tcl_Obj *name) noexcept {
     Var *var = AsVar(handle);
-    const ObjRef noName(name == nullptr ? Tcl_NewObj() : nullptr);
-    if (name == nullptr) name = noName.get();
-    {
-        CallHold hold(interp, var);
-        if (TclIsVarTraced(var)) {
-            // A C link sets its variable again by name when unset; remove
-            // it while a name still leads to this variable.
-            retiring = {interp, var};
-            Tcl_UnlinkVar(interp, kRetiringVarName);
-            retiring = {nullptr, nullptr};
-        }
-        for (int i = 0; i < kMaxUnsets && StillSet(var); ++i) {
-            TclPtrUnsetVar(interp, handle, nullptr, name, nullptr, TCL_GLOBAL_ONLY);
-        }
-        if (StillSet(var)) return;
-        // As Tcl does when it deletes the entry of a variable still in
-        // use: the variable is dead, and freed when the last count goes
-        // (at the latest when the hold ends).
-        var->flags |= VAR_DEAD_HASH;
-        VarHashRefCount(var) -= 2;
+    if (!TclIsVarTraced(var) && !(var->flags & (VAR_ARRAY | VAR_LINK))) {
+        // Nothing watches it: unset it as Tcl would, without calling into
+        // the interpreter.
+        if (var->value.objPtr != nullptr) Tcl_DecrRefCount(var->value.objPtr);
+        var->value.objPtr = nullptr;
+    } else if (!UnsetForGood(interp, var, name)) {
+        return;
     }
+    // As Tcl does when it deletes the entry of a variable still in use:
+    // the variable is dead, and freed when the last count goes.
+    var->flags |= VAR_DEAD_HASH;
+    VarHashRefCount(var) -= 2;
+    TclCleanupVar(var, nullptr);
 }
 
 Tcl_Var VarRetiringTarget(Tcl_Interp *interp, const char *name) noexcept {

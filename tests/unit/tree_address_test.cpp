@@ -60,9 +60,12 @@ TEST(TreeNextToken, NameLengthLimit) {
     EXPECT_EQ(r.end, kTokenEnd);
     EXPECT_EQ(r.name.size(), 31u);
 
-    const std::string tooLong = "/" + std::string(32, 'n') + "/x";
-    EXPECT_EQ(Next(tooLong, 0, error).end, kTokenError);
-    EXPECT_EQ(error.Text(), "Bad Token: " + tooLong);
+    // Too long whether more follows or the address ends right there.
+    for (const char *rest : {"/x", ""}) {
+        const std::string tooLong = "/" + std::string(32, 'n') + rest;
+        EXPECT_EQ(Next(tooLong, 0, error).end, kTokenError) << rest;
+        EXPECT_EQ(error.Text(), "Bad Token: " + tooLong);
+    }
 }
 
 TEST(TreeNextToken, IllegalCharacters) {

@@ -6,6 +6,11 @@
 #include <set>
 
 #include "tree_test_support.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KELB_TEST_ASAN 1
+#include <sanitizer/asan_interface.h>
+#endif
 #include "tree/tree_export.h"
 
 using namespace kelb;
@@ -192,13 +197,40 @@ TEST_F(TreeTest, ManySiblingsFoundByName) {
     EXPECT_EQ(store.liveNodes, 1u);
 }
 
+// Released records are reused newest first within their size class; under
+// the address sanitizer a released record is poisoned until it is handed
+// out again, so a use after release is reported.
+TEST(NodePool, ReusesReleasedRecordsAndPoisonsThem) {
+    NodePool pool;
+    Node *a = pool.Allocate("a");
+    Node *b = pool.Allocate("b");
+    Node *longName = pool.Allocate(std::string(kTreeMaxName, 'x'));
+    EXPECT_NE(a, b);
+    pool.Release(a);
+#if defined(KELB_TEST_ASAN)
+    EXPECT_TRUE(__asan_address_is_poisoned(a));
+    EXPECT_FALSE(__asan_address_is_poisoned(b));
+#endif
+    Node *c = pool.Allocate("c");
+    EXPECT_EQ(c, a);
+    EXPECT_EQ(c->name(), "c");
+#if defined(KELB_TEST_ASAN)
+    EXPECT_FALSE(__asan_address_is_poisoned(c));
+#endif
+    EXPECT_EQ(longName->name(), std::string(kTreeMaxName, 'x'));
+    pool.Release(b);
+    pool.Release(c);
+    pool.Release(longName);
+}
+
 TEST(NodeTable, RandomInsertEraseAgreesWithASet) {
     std::mt19937 random(42);
+    NodePool pool;
     IdTable table;
     std::vector<Node *> nodes;
     std::set<NodeId> present;
     for (NodeId id = 1; id <= 5000; ++id) {
-        Node *node = Node::Create("n");
+        Node *node = pool.Allocate("n");
         node->id = id;
         nodes.push_back(node);
     }
@@ -219,7 +251,7 @@ TEST(NodeTable, RandomInsertEraseAgreesWithASet) {
         }
     }
     EXPECT_EQ(table.size(), present.size());
-    for (Node *node : nodes) Node::Destroy(node);
+    for (Node *node : nodes) pool.Release(node);
 }
 
 namespace {
