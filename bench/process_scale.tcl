@@ -181,8 +181,8 @@ proc sbench::Stagger {variant n ms seconds} {
     flush stdout
 }
 
-proc sbench::StaggerCases {spec} {
-    foreach {n ms seconds} $spec {
+proc sbench::StaggerCases {cases} {
+    foreach {n ms seconds} $cases {
         puts "\nstagger: $n jobs of $ms ms in spread phases, $seconds s measured"
         puts [format "  %-8s %17s %10s %10s %10s" variant "runs/expected" "p50 ms" "p99 ms" "CPU us/run"]
         set variants {process after}
@@ -197,10 +197,10 @@ proc sbench::StaggerCases {spec} {
 # n pending "after" timers (each cancel walks Tcl's list of them, newest
 # first, so cancelling them all would take hours at 100,000). The timers
 # are left pending: this case runs last.
-proc sbench::Kill {spec} {
+proc sbench::Kill {cases} {
     puts "\nkill: oldest first, us per kill"
     puts [format "  %8s %12s %14s" count "process kill" "after cancel"]
-    foreach n $spec {
+    foreach n $cases {
         set pids [StartIdle $n]
         Serve 50
         set start [clock microseconds]
