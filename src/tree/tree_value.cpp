@@ -279,7 +279,6 @@ int TreeSetValue(Node *node, Tcl_Obj *obj, Tcl_Interp *caller) {
     ReplaceHeld(value, obj);
     node->kind = NodeKind::Value;
     node->value = value;
-    node->linkTarget = 0;
     return TCL_OK;
 }
 
