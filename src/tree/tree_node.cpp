@@ -107,23 +107,4 @@ void NodePool::Release(Node *node) noexcept {
     Poison(record, sizeClass * kGranule);
 }
 
-// FNV-1a over the parent, the type and the name but its last character,
-// finished with a 64-bit mixer; the last character is then added, so that
-// names differing only there (c10 ... c19) sit in neighbouring slots of
-// the index and a loop over such names reads the index in order. The top
-// four bits carry the last character too, so that the index tells such
-// neighbours apart without reading them.
-std::uint32_t TreeNameHash(const Node *parent, ChildType type, std::string_view name) noexcept {
-    std::uint64_t h = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(parent));
-    h = (h ^ static_cast<std::uint64_t>(type)) * 0x9E3779B97F4A7C15ull;
-    const unsigned char last = name.empty() ? 0 : static_cast<unsigned char>(name.back());
-    if (!name.empty()) name.remove_suffix(1);
-    for (unsigned char c : name) h = (h ^ c) * 0x100000001B3ull;
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDull;
-    h ^= h >> 33;
-    const auto spread = static_cast<std::uint32_t>(h) + last;
-    return (spread & 0x0FFFFFFFu) | (static_cast<std::uint32_t>(last & 0xF) << 28);
-}
-
 }  // namespace kelb

@@ -36,6 +36,40 @@ Node *CreateRest(TreeStore &store, std::string_view address, Node *current, Chil
     return current;
 }
 
+// The common lookup in one pass: each name is hashed while it is read,
+// and every name is plain (printable, no blank, "/" or "." only between
+// names, at most kTreeMaxName long) and leads to an existing node that is
+// not a link. Anything else (an identity address, an odd character, an
+// empty or overlong name, a missing node, a link) gives none, and the
+// full walk then finds the answer or the error.
+Node *FindPlain(TreeStore &store, std::string_view address) noexcept {
+    const std::size_t size = address.size();
+    if (size < 2 || address[0] != '/' || address[1] == '#') return nullptr;
+    Node *current = store.treeRoot;
+    ChildType type = ChildType::I;
+    std::size_t i = 1;
+    for (;;) {
+        const std::size_t start = i;
+        NameHasher hasher(current, type);
+        char c = '\0';
+        for (; i < size; ++i) {
+            c = address[i];
+            if (c == '/' || c == '.') break;
+            if (c <= ' ' || c > '~') return nullptr;
+            hasher.Add(static_cast<unsigned char>(c));
+        }
+        const std::size_t length = i - start;
+        if (length == 0 || length > kTreeMaxName) return nullptr;
+        Node *child = store.names.Find(hasher.Finish(),
+                                       NameKey{current, type, address.substr(start, length)});
+        if (child == nullptr || child->kind == NodeKind::Link) return nullptr;
+        current = child;
+        if (i == size) return current;
+        type = c == '/' ? ChildType::I : ChildType::J;
+        ++i;
+    }
+}
+
 // The walk behind TreeLookup and TreeProbe. In Probe mode a missing name
 // stops the walk: the rest is only checked, and the deepest node reached
 // is returned with *complete false.
@@ -121,6 +155,8 @@ TreeStore::~TreeStore() {
 }
 
 Node *TreeLookup(TreeStore &store, std::string_view address, bool create) {
+    // Creating changes nothing when every node is there already.
+    if (Node *node = FindPlain(store, address)) return node;
     return Walk(store, address, create ? WalkMode::Create : WalkMode::Find, nullptr);
 }
 

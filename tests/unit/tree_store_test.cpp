@@ -62,6 +62,23 @@ TEST_F(TreeTest, AddressEndsAndEmptyNames) {
     EXPECT_NE(Make("/ "), store.treeRoot);
 }
 
+// Names begin inside the node record: every length reads back whole next
+// to its neighbours after their fields are written, and lookups stop at
+// the longest legal name.
+TEST_F(TreeTest, NamesOfEveryLengthStayApart) {
+    auto address = [](std::size_t n) {
+        return "/n." + std::string(n, static_cast<char>('a' + n % 26));
+    };
+    for (std::size_t n = 1; n <= kTreeMaxName; ++n) SetValue(address(n).c_str(), "v");
+    for (std::size_t n = 1; n <= kTreeMaxName; ++n) {
+        Node *node = Find(address(n).c_str());
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->name(), address(n).substr(3));
+        EXPECT_EQ(ValueOf(address(n).c_str()), "v");
+    }
+    EXPECT_EQ(Find(("/n." + std::string(kTreeMaxName + 1, 'f')).c_str()), nullptr);
+}
+
 TEST_F(TreeTest, SiblingsNewestFirstAndTypesSeparate) {
     Make("/a/x");
     Make("/a/y");
