@@ -1,7 +1,8 @@
 # process_common.tcl --
 #
-#     Helpers that the scheduler benchmarks share: the CPU time of the
-#     process and percentiles of sorted samples.
+#     Helpers that the scheduler benchmarks share: reading the options and
+#     loading the library, the CPU time of the process and percentiles of
+#     sorted samples.
 
 namespace eval pcommon {}
 
@@ -23,4 +24,22 @@ proc pcommon::Percentile {sorted fraction} {
     if {![llength $sorted]} {return 0}
     set index [expr {min([llength $sorted] - 1, int(ceil($fraction * [llength $sorted])) - 1)}]
     return [lindex $sorted [expr {max(0, $index)}]]
+}
+
+# Reads "-option value" pairs from argv into the dict variable optionsVar
+# (whose keys are the known options), loads the library named by -library
+# (default: build/libkelb12.so beside this folder) and kills the library's
+# own processes, which would add to the figures.
+proc pcommon::Setup {optionsVar argv} {
+    upvar 1 $optionsVar options
+    foreach {option value} $argv {
+        if {![dict exists $options $option]} {error "unknown option \"$option\""}
+        dict set options $option $value
+    }
+    if {[dict get $options -library] eq ""} {
+        set here [file dirname [file normalize [info script]]]
+        dict set options -library [file join $here .. build libkelb12.so]
+    }
+    load [file normalize [dict get $options -library]] Kelb
+    foreach pid [process jobs] {process kill $pid}
 }

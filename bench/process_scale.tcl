@@ -221,16 +221,7 @@ proc sbench::Kill {cases} {
 
 proc sbench::Main {argv} {
     variable options
-    foreach {option value} $argv {
-        if {![dict exists $options $option]} {error "unknown option \"$option\""}
-        dict set options $option $value
-    }
-    set here [file dirname [file normalize [info script]]]
-    if {[dict get $options -library] eq ""} {
-        dict set options -library [file join $here .. build libkelb12.so]
-    }
-    load [file normalize [dict get $options -library]] Kelb
-    foreach pid [process jobs] {process kill $pid}
+    pcommon::Setup options $argv
     puts "Tcl [info patchlevel], [dict get $options -library]"
     foreach case [dict get $options -cases] {
         switch -- $case {

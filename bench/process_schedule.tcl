@@ -179,17 +179,7 @@ proc pbench::Report {n ms samples} {
 
 proc pbench::Main {argv} {
     variable options
-    foreach {option value} $argv {
-        if {![dict exists $options $option]} {error "unknown option \"$option\""}
-        dict set options $option $value
-    }
-    set here [file dirname [file normalize [info script]]]
-    if {[dict get $options -library] eq ""} {
-        dict set options -library [file join $here .. build libkelb12.so]
-    }
-    load [file normalize [dict get $options -library]] Kelb
-    # The library's own processes would add to the figures.
-    foreach pid [process jobs] {process kill $pid}
+    pcommon::Setup options $argv
     puts "Tcl [info patchlevel], Kelb [package present Kelb]; [dict get $options -seconds] s\
           of vwait per measurement"
     foreach ms [dict get $options -periods] {

@@ -62,11 +62,19 @@ int ProcessEventProc(Tcl_Event *evPtr, int flags) noexcept {
     return 1;
 }
 
+// The granularity of the notifier's wait, in microseconds. Tcl 8.6 waits
+// to the microsecond. Tcl 9's epoll notifier rounds block times down to
+// whole milliseconds, so a wait that ends inside a millisecond would wake
+// early and poll until the due click ends; there the wait is rounded up
+// instead, and waking up to a millisecond late is the price.
+#if TCL_MAJOR_VERSION >= 9
+constexpr std::uint64_t kWaitGranularity = 1000;
+#else
+constexpr std::uint64_t kWaitGranularity = 1;
+#endif
+
 // Before the notifier waits: no longer than until the earliest process is
-// due. A pass that must not wait has a block time of 0 already. The time
-// is rounded up to whole milliseconds: a notifier that rounds down (Tcl
-// 9's epoll notifier does) would otherwise wake before the due click ends
-// and spin until it does; waking up to a millisecond late is the price.
+// due. A pass that must not wait has a block time of 0 already.
 void ProcessSetupProc(ClientData, int flags) noexcept {
     if (!(flags & TCL_TIMER_EVENTS) || (flags & TCL_DONT_WAIT)) return;
     ThreadState &state = State();
@@ -75,7 +83,7 @@ void ProcessSetupProc(ClientData, int flags) noexcept {
     Scheduler *scheduler = state.scheduler;
     std::optional<std::uint64_t> sleep = scheduler->Setup();
     if (!sleep) return;
-    std::uint64_t micros = (*sleep + 999) / 1000 * 1000;
+    std::uint64_t micros = (*sleep + kWaitGranularity - 1) / kWaitGranularity * kWaitGranularity;
     Tcl_Time blockTime;
     blockTime.sec = static_cast<long>(micros / 1000000);
     blockTime.usec = static_cast<long>(micros % 1000000);
