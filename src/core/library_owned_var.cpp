@@ -142,6 +142,21 @@ bool FillOwnedList(Tcl_Obj *list, TclSize count, Tcl_Obj *const elements[]) {
 #endif
 }
 
+bool AppendOwnedElement(Tcl_Obj *list, Tcl_Obj *element) {
+#if TCL_MAJOR_VERSION < 9
+    List *rep = OwnedListRep(list);
+    if (rep == nullptr || rep->elemCount >= rep->maxElemCount) return false;
+    Tcl_IncrRefCount(element);
+    (&rep->elements)[rep->elemCount] = element;
+    ++rep->elemCount;
+    DropText(list);
+    return true;
+#else
+    (void)list, (void)element;
+    return false;
+#endif
+}
+
 bool MoveOwnedHead(Tcl_Obj *stack, Tcl_Obj *line, TclSize count) {
 #if TCL_MAJOR_VERSION < 9
     if (stack == line) return false;

@@ -164,7 +164,10 @@ int LfifoPlain(Tcl_Interp *interp, Tcl_Obj *stackName, Tcl_Obj *lineName, Tcl_Ob
 int LpushCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     Tcl_Obj *stack = OwnedCallerValue(interp, objv[1]);
     if (stack != nullptr) {
-        if (Tcl_ListObjAppendElement(interp, stack, objv[2]) != TCL_OK) return TCL_ERROR;
+        if (!AppendOwnedElement(stack, objv[2]) &&
+            Tcl_ListObjAppendElement(interp, stack, objv[2]) != TCL_OK) {
+            return TCL_ERROR;
+        }
     } else {
         stack = AppendCallerVar(interp, objv[1], objv[2]);
         if (stack == nullptr) return TCL_ERROR;
