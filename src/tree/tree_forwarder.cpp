@@ -6,7 +6,8 @@
 
 #include "tree/tree_forwarder.h"
 
-#include <memory>
+#include <cstring>
+#include <string_view>
 
 #include "core/tcl_support.h"
 #include "tree/tree_module.h"
@@ -14,8 +15,12 @@
 
 namespace kelb {
 
+// Its address follows it, in its variable's extra bytes.
 struct Forwarder final : VarHolder {
-    std::string address;
+    std::size_t length = 0;
+    std::string_view Address() const noexcept {
+        return {reinterpret_cast<const char *>(this + 1), length};
+    }
 };
 
 namespace {
@@ -42,9 +47,9 @@ char *NoMemory() {
 // The value node the forwarder's address names now, or none with the
 // store's error set.
 Node *ForwardedNode(TreeStore &store, const Forwarder *forwarder) {
-    Node *node = TreeLookup(store, forwarder->address, false);
+    Node *node = TreeLookup(store, forwarder->Address(), false);
     if (node != nullptr && node->kind != NodeKind::Value) {
-        TreeSetError(store.error, kTreeNotVariable, forwarder->address);
+        TreeSetError(store.error, kTreeNotVariable, forwarder->Address());
         return nullptr;
     }
     return node;
@@ -65,14 +70,14 @@ char *ForwardAccess(Forwarder *forwarder, Tcl_Interp *interp, int flags) {
         return nullptr;
     }
     if (node == nullptr) {
-        VarSetRaw(forwarder->var, nullptr);
+        VarSetRaw(forwarder->Var(), nullptr);
         return ErrorResult(store.error);
     }
     if (flags & TCL_TRACE_READS) {
-        VarSetRaw(forwarder->var, TreeNodeValue(node));
+        VarSetRaw(forwarder->Var(), TreeNodeValue(node));
         return nullptr;
     }
-    Tcl_Obj *obj = VarValue(forwarder->var);
+    Tcl_Obj *obj = VarValue(forwarder->Var());
     if (obj != nullptr && TreeValueAssign(node->value, obj, interp) != TCL_OK) {
         Tcl_Obj *message = Tcl_GetObjResult(interp);
         Tcl_IncrRefCount(message);
@@ -103,15 +108,15 @@ char *ForwarderTraceProc(ClientData clientData, Tcl_Interp *interp, const char *
 
 Tcl_Var TreeForwarderVar(InterpState *state, const std::string &address) {
     auto found = state->forwarders.find(address);
-    if (found != state->forwarders.end()) return found->second->var;
-    auto made = std::make_unique<Forwarder>();
-    made->address = address;
-    state->forwarders.emplace(address, made.get());
-    Forwarder *forwarder = made.release();
-    forwarder->owner = state;
-    forwarder->var = VarCreate(state->vars);
+    if (found != state->forwarders.end()) return found->second->Var();
+    // The entry first: it is what may fail.
+    auto &entry = state->forwarders[address];
+    Forwarder *forwarder = HolderCreate<Forwarder>(state, address.size());
+    forwarder->length = address.size();
+    std::memcpy(reinterpret_cast<char *>(forwarder + 1), address.data(), address.size());
+    entry = forwarder;
     HolderTrace(forwarder, ForwarderTraceProc, kForwarderTraceFlags);
-    return forwarder->var;
+    return forwarder->Var();
 }
 
 void TreeForwardersLeaveInterp(InterpState *state) noexcept {

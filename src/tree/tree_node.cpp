@@ -43,7 +43,7 @@ void Unpoison([[maybe_unused]] void *memory, [[maybe_unused]] std::size_t size) 
 
 Node *Construct(void *memory, std::string_view name) noexcept {
     Node *node = new (memory) Node;
-    char *text = reinterpret_cast<char *>(node + 1);
+    char *text = reinterpret_cast<char *>(node) + kNodeNameOffset;
     if (!name.empty()) std::memcpy(text, name.data(), name.size());
     text[name.size()] = '\0';
     node->nameLength = static_cast<std::uint8_t>(name.size());

@@ -3,11 +3,12 @@
 //     The node record of the tree store. Every node has a name, a kind
 //     (plain, value or link), the way it hangs under its parent ("/" or
 //     "."), and two sibling lists of children, each kept newest first. The
-//     name is stored right behind the record, in the same allocation, so a
+//     name is stored at the end of the record, in the same allocation, so a
 //     node costs one allocation sized to its name.
 
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -44,17 +45,21 @@ struct Node {
     Node *next = nullptr;       // node's type; prev makes unlinking O(1)
     Node *iChildren = nullptr;  // head (newest) of the "/" children
     Node *jChildren = nullptr;  // head (newest) of the "." children
-    TreeValue *value = nullptr; // kind Value only
+    union {
+        TreeValue *value = nullptr;  // kind Value only; none otherwise
+        NodeId linkTarget;           // kind Link only: the target's identity
+    };
     NodeId id = 0;              // identity; 0 for the root
-    NodeId linkTarget = 0;      // kind Link only: the target's identity
     std::uint32_t hash = 0;     // name-index hash of (parent, type, name)
     NodeKind kind = NodeKind::Plain;
     ChildType parentType = ChildType::None;
     std::uint8_t nameLength = 0;
+    // The name starts here and runs on past the record as far as it needs
+    // (the pool sizes each allocation to its name), so that short names
+    // cost nothing beyond the record's own padding.
+    char nameText[1];
 
-    std::string_view name() const noexcept {
-        return {reinterpret_cast<const char *>(this + 1), nameLength};
-    }
+    std::string_view name() const noexcept;
     Node *&ChildList(ChildType type) noexcept {
         return type == ChildType::I ? iChildren : jChildren;
     }
@@ -62,6 +67,13 @@ struct Node {
         return type == ChildType::I ? iChildren : jChildren;
     }
 };
+
+// Where a node's name begins, from the start of the record.
+inline constexpr std::size_t kNodeNameOffset = offsetof(Node, nameText);
+
+inline std::string_view Node::name() const noexcept {
+    return {reinterpret_cast<const char *>(this) + kNodeNameOffset, nameLength};
+}
 
 // Node records of one store. Records of a size are carved in order from
 // large blocks and reused newest first, so that nodes made one after the
@@ -82,12 +94,14 @@ public:
 
 private:
     static constexpr std::size_t kGranule = kNodeAlignment;
-    static constexpr std::size_t kClasses = (sizeof(Node) + kTreeMaxName + 1) / kGranule + 1;
+    // A record never takes less than the whole Node.
+    static constexpr std::size_t kClasses =
+        (std::max(sizeof(Node), kNodeNameOffset + kTreeMaxName + 1) + kGranule - 1) / kGranule + 1;
     struct FreeRecord {
         FreeRecord *next;
     };
     static std::size_t ClassOf(std::size_t nameLength) noexcept {
-        return (sizeof(Node) + nameLength + 1 + kGranule - 1) / kGranule;
+        return (std::max(sizeof(Node), kNodeNameOffset + nameLength + 1) + kGranule - 1) / kGranule;
     }
     void *Carve(std::size_t size);
 

@@ -25,10 +25,8 @@ void InterpStateDelete(InterpState *state) noexcept {
 }
 
 Record *RecordCreate(InterpState *state, TreeValue *value) {
-    auto *record = new Record;
-    record->owner = state;
+    auto *record = HolderCreate<Record>(state);
     record->value = value;
-    record->var = VarCreate(state->vars);
     record->nextInInterp = state->records;
     if (state->records != nullptr) state->records->prevInInterp = record;
     state->records = record;
@@ -36,23 +34,21 @@ Record *RecordCreate(InterpState *state, TreeValue *value) {
 }
 
 void HolderTrace(VarHolder *holder, Tcl_VarTraceProc *proc, int flags) {
-    VarTraceLast(holder->owner->interp, holder->var, proc, holder, flags);
+    VarTraceLast(holder->owner->interp, holder->Var(), proc, holder, flags);
     holder->traced = true;
     HolderPin(holder);
 }
 
-void HolderPin(VarHolder *holder) noexcept { ++holder->pins; }
+void HolderPin(VarHolder *holder) noexcept { VarPin(holder->Var()); }
 
-void HolderUnpin(VarHolder *holder) noexcept {
-    if (--holder->pins == 0) delete holder;
-}
+void HolderUnpin(VarHolder *holder) noexcept { VarUnpin(holder->Var()); }
 
 void HolderRetire(VarHolder *holder, Tcl_Obj *name) noexcept {
     InterpState *owner = holder->owner;
     if (owner == nullptr) return;
     holder->owner = nullptr;
-    VarRetire(owner->interp, holder->var, name);
-    HolderUnpin(holder);
+    // The maker's counts are the owner's pin.
+    VarRetire(owner->interp, holder->Var(), name);
 }
 
 void RecordRetire(Record *record, Tcl_Obj *name) noexcept {

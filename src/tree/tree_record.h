@@ -14,7 +14,10 @@
 
 #include <tcl.h>
 
+#include <cstddef>
+#include <new>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -26,18 +29,15 @@ namespace kelb {
 struct InterpState;
 struct Forwarder;
 
-// What traces are registered on: a variable of one interpreter, counted
-// by pins (one for the owner, one per registered trace, temporaries).
+// What traces are registered on: a variable of one interpreter. A holder
+// lives in its variable's extra bytes (tree_vars.h), so it is freed with
+// the variable; pins are counts on the variable (the maker's two for the
+// owner, one per registered trace, temporaries).
 struct VarHolder {
-    VarHolder() noexcept = default;
-    VarHolder(const VarHolder &) = delete;
-    VarHolder &operator=(const VarHolder &) = delete;
-    virtual ~VarHolder() = default;
-
     InterpState *owner = nullptr;  // none once retired
-    Tcl_Var var = nullptr;         // its maker's counts are held until retired
-    int pins = 1;
     bool traced = false;           // a trace of ours is registered on var
+    // Its variable; the maker's counts are held until it is retired.
+    Tcl_Var Var() const noexcept { return VarOfExtra(this); }
 };
 
 // One interpreter's variable record for one node value.
@@ -46,6 +46,7 @@ struct Record final : VarHolder {
     Record *prevInInterp = nullptr;
     Record *nextInInterp = nullptr;
 };
+static_assert(std::is_trivially_destructible_v<Record>, "Tcl frees records without destructors");
 
 // Per interpreter that holds the tree store.
 struct InterpState {
@@ -65,13 +66,26 @@ void InterpStateDelete(InterpState *state) noexcept;
 // variable; listed in the state, pinned once for the owner.
 Record *RecordCreate(InterpState *state, TreeValue *value);
 
+// A new undefined variable in the state's interpreter with room for a
+// holder of type H and `tail` more bytes behind it; the holder is made
+// there, owned by the state.
+template <typename H>
+H *HolderCreate(InterpState *state, std::size_t tail = 0) {
+    static_assert(std::is_trivially_destructible_v<H>, "Tcl frees holders without destructors");
+    Tcl_Var var = VarCreate(state->vars, sizeof(H) + tail);
+    H *holder = new (VarExtra(var)) H;
+    holder->owner = state;
+    return holder;
+}
+
 // Registers a trace of ours behind the variable's other traces; the
 // holder stays pinned until Tcl reports the trace destroyed.
 void HolderTrace(VarHolder *holder, Tcl_VarTraceProc *proc, int flags);
 
 // Retires the holder's variable in its interpreter (name is what traces
-// see), marks the holder retired and drops the owner's pin. Calls into
-// the interpreter, which a trace may delete meanwhile.
+// see), marks the holder retired and drops the owner's pin, after which
+// the holder may be gone. Calls into the interpreter, which a trace may
+// delete meanwhile.
 void HolderRetire(VarHolder *holder, Tcl_Obj *name) noexcept;
 
 // The same for a record, which leaves its interpreter's list (its value

@@ -137,7 +137,7 @@ Node *TreeFollow(TreeStore &store, Node *node) noexcept {
     if (node->kind != NodeKind::Link) return node;
     if (Node *target = TreeNodeById(store, node->linkTarget)) return target;
     node->kind = NodeKind::Plain;
-    node->linkTarget = 0;
+    node->value = nullptr;
     return nullptr;
 }
 

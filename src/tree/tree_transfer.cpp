@@ -116,7 +116,7 @@ bool LinkTo(TreeStore &store, Node *source, std::string_view dest) {
 // and `from` (detached, now empty) is freed.
 void TakeOver(TreeStore &store, Node *from, Node *to) noexcept {
     to->kind = from->kind;
-    to->linkTarget = from->linkTarget;
+    if (from->kind == NodeKind::Link) to->linkTarget = from->linkTarget;
     if (from->kind == NodeKind::Value && store.valueOps != nullptr) {
         store.valueOps->MoveValue(*from, *to);
     }

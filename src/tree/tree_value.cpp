@@ -112,7 +112,7 @@ Tcl_Obj *ValueName(const TreeValue *value) {
 Tcl_Obj *CurrentValue(const TreeValue *value) noexcept {
     if (value->records.empty()) return value->held;
     for (const Record *r : value->records) {
-        if (Tcl_Obj *obj = VarValue(r->var)) return obj;
+        if (Tcl_Obj *obj = VarValue(r->Var())) return obj;
     }
     return nullptr;
 }
@@ -126,13 +126,13 @@ bool PushOnce(TreeValue *value, ObjRef &current, Record *&origin, ObjRef &name,
     RecordSnapshot snapshot(value->records);
     for (Record *r : snapshot.records()) {
         if (value->released) break;
-        if (r == origin || !IsLive(r, value) || VarValue(r->var) == current.get()) continue;
-        if (VarSetQuietly(r->var, current.get())) continue;
+        if (r == origin || !IsLive(r, value) || VarValue(r->Var()) == current.get()) continue;
+        if (VarSetQuietly(r->Var(), current.get())) continue;
         if (!name) name = ObjRef(ValueName(value));
         Tcl_Interp *interp = r->owner->interp;
         const bool own = interp == caller;
         bool refused = false;
-        const ObjRef now = VarSet(interp, r->var, name.get(), current.get(), own, refused);
+        const ObjRef now = VarSet(interp, r->Var(), name.get(), current.get(), own, refused);
         if (refused && own) code = TCL_ERROR;
         if (r->value == value && now && now.get() != current.get()) {
             current = now;
@@ -172,15 +172,15 @@ void Unset(TreeValue *value, Record *origin) {
         RecordSnapshot snapshot(value->records);
         for (Record *r : snapshot.records()) {
             if (value->released) return;
-            if (r == origin || !IsLive(r, value) || VarIsUndefined(r->var)) continue;
-            VarUnset(r->owner->interp, r->var, name.get());
+            if (r == origin || !IsLive(r, value) || VarIsUndefined(r->Var())) continue;
+            VarUnset(r->owner->interp, r->Var(), name.get());
         }
     }
     if (value->released) return;
     // A trace (a C link, for one) may have set its variable again; then
     // that value stands everywhere.
     for (Record *r : value->records) {
-        if (Tcl_Obj *obj = VarValue(r->var)) {
+        if (Tcl_Obj *obj = VarValue(r->Var())) {
             Assign(value, obj, r, nullptr);
             break;
         }
@@ -201,7 +201,7 @@ char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, c
             if (destroyed) record->traced = false;
             if (active) {
                 ValuePin pin(value);
-                if (Tcl_Obj *obj = VarValue(record->var)) {
+                if (Tcl_Obj *obj = VarValue(record->Var())) {
                     // A trace before ours (a C link) set it again at once.
                     Assign(value, obj, record, nullptr);
                     if (!value->released) EnsureTraced(value);
@@ -210,7 +210,7 @@ char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, c
                 }
             }
         } else if (active) {
-            if (Tcl_Obj *obj = VarValue(record->var)) Assign(value, obj, record, nullptr);
+            if (Tcl_Obj *obj = VarValue(record->Var())) Assign(value, obj, record, nullptr);
         }
     } catch (...) {
         // Out of memory: the other interpreters see the change later.
@@ -222,7 +222,7 @@ char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, c
 void EnsureTraced(TreeValue *value) {
     if (value->records.size() < 2) return;
     for (Record *r : value->records) {
-        if (!r->traced && r->owner != nullptr && !VarIsRetired(r->var)) {
+        if (!r->traced && r->owner != nullptr && !VarIsRetired(r->Var())) {
             HolderTrace(r, RecordTraceProc, kRecordTraceFlags);
         }
     }
@@ -237,10 +237,10 @@ Record *RecordOf(InterpState *state, TreeValue *value) {
     Record *record = RecordCreate(state, value);
     if (value->records.empty()) {
         // The first record takes over the value the store held.
-        VarSetRaw(record->var, value->held);
+        VarSetRaw(record->Var(), value->held);
         ReplaceHeld(value, nullptr);
     } else if (Tcl_Obj *obj = CurrentValue(value)) {
-        VarSetRaw(record->var, obj);
+        VarSetRaw(record->Var(), obj);
     }
     value->records.push_back(record);
     EnsureTraced(value);
@@ -251,7 +251,7 @@ Record *RecordOf(InterpState *state, TreeValue *value) {
 void Retire(TreeValue *value, Record *record) noexcept {
     value->records.Remove(record);
     // The name is only for traces (and links) to read.
-    if (!VarIsTraced(record->var)) {
+    if (!VarIsTraced(record->Var())) {
         RecordRetire(record, nullptr);
         return;
     }
@@ -279,7 +279,6 @@ int TreeSetValue(Node *node, Tcl_Obj *obj, Tcl_Interp *caller) {
     ReplaceHeld(value, obj);
     node->kind = NodeKind::Value;
     node->value = value;
-    node->linkTarget = 0;
     return TCL_OK;
 }
 
@@ -295,7 +294,7 @@ void TreeFreeValue(Node *node) noexcept {
     while (!value->records.empty()) Retire(value, value->records.back());
 }
 
-Tcl_Var TreeValueVar(InterpState *state, TreeValue *value) { return RecordOf(state, value)->var; }
+Tcl_Var TreeValueVar(InterpState *state, TreeValue *value) { return RecordOf(state, value)->Var(); }
 
 int TreeValueAssign(TreeValue *value, Tcl_Obj *obj, Tcl_Interp *caller) {
     return Assign(value, obj, nullptr, caller);
@@ -311,7 +310,7 @@ void TreeValuesLeaveInterp(InterpState *state) noexcept {
             continue;
         }
         if (value->records.size() == 1 && !value->released) {
-            if (Tcl_Obj *obj = VarValue(record->var)) ReplaceHeld(value, obj);
+            if (Tcl_Obj *obj = VarValue(record->Var())) ReplaceHeld(value, obj);
         }
         Retire(value, record);
     }
@@ -326,7 +325,7 @@ public:
         TreeValue *value = node.value;
         value->node = nullptr;
         if (std::none_of(value->records.begin(), value->records.end(),
-                         [](const Record *r) { return VarIsTraced(r->var); })) {
+                         [](const Record *r) { return VarIsTraced(r->Var()); })) {
             return;
         }
         try {

@@ -9,6 +9,7 @@
 #include <tclInt.h>
 #include <tclCompile.h>
 
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -26,6 +27,11 @@ namespace {
 constexpr int kMaxUnsets = 8;
 
 Var *AsVar(Tcl_Var var) noexcept { return reinterpret_cast<Var *>(var); }
+
+// Where a variable's extra bytes begin.
+constexpr std::size_t kExtraOffset =
+    (sizeof(VarInHash) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+    alignof(std::max_align_t);
 
 // The variable being retired while its C link is removed by name; only
 // ever set for the length of that call.
@@ -105,8 +111,12 @@ void VarTableDelete(VarTable *table) noexcept {
 // table) and for the name "namespace which" shows (the shared empty
 // key), and deletes entries only of records it counts as unused, which
 // ours never are while the maker holds its two counts.
-Tcl_Var VarCreate(VarTable *table) noexcept {
-    auto *record = static_cast<VarInHash *>(ckalloc(sizeof(VarInHash)));
+//
+// The maker's bytes follow the record: Tcl frees a record with ckfree on
+// its start, which releases them too. Tcl's allocator rounds requests up
+// to a power of two, so a small tail costs nothing beyond the record.
+Tcl_Var VarCreate(VarTable *table, std::size_t extraSize) noexcept {
+    auto *record = static_cast<VarInHash *>(ckalloc(kExtraOffset + extraSize));
     record->var.flags = VAR_IN_HASHTABLE;
     record->var.value.objPtr = nullptr;
     record->refCount = 2;
@@ -116,6 +126,19 @@ Tcl_Var VarCreate(VarTable *table) noexcept {
     record->entry.clientData = record;
     record->entry.key.objPtr = table->name;
     return reinterpret_cast<Tcl_Var>(&record->var);
+}
+
+void *VarExtra(Tcl_Var var) noexcept { return reinterpret_cast<char *>(var) + kExtraOffset; }
+
+Tcl_Var VarOfExtra(const void *extra) noexcept {
+    return reinterpret_cast<Tcl_Var>(const_cast<char *>(static_cast<const char *>(extra)) - kExtraOffset);
+}
+
+void VarPin(Tcl_Var var) noexcept { VarHashRefCount(AsVar(var))++; }
+
+void VarUnpin(Tcl_Var var) noexcept {
+    VarHashRefCount(AsVar(var))--;
+    TclCleanupVar(AsVar(var), nullptr);
 }
 
 Tcl_Obj *VarValue(Tcl_Var var) noexcept { return ScalarValue(AsVar(var)); }

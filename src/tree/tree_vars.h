@@ -23,6 +23,7 @@
 
 #include <tcl.h>
 
+#include <cstddef>
 #include <string>
 
 #include "core/tcl_support.h"
@@ -37,8 +38,21 @@ VarTable *VarTableCreate(Tcl_Interp *interp);
 void VarTableDelete(VarTable *table) noexcept;
 
 // A new undefined scalar variable in the table's interpreter, carrying
-// the maker's two counts.
-Tcl_Var VarCreate(VarTable *table) noexcept;
+// the maker's two counts, with `extraSize` bytes of the maker's own
+// behind it in the same allocation (aligned for any pointer). Those bytes
+// live exactly as long as the variable: Tcl frees both together once the
+// variable is retired and its last count is gone, so what the maker puts
+// there must need no destructor.
+Tcl_Var VarCreate(VarTable *table, std::size_t extraSize) noexcept;
+
+// The maker's bytes of a variable, and back.
+void *VarExtra(Tcl_Var var) noexcept;
+Tcl_Var VarOfExtra(const void *extra) noexcept;
+
+// A count on the variable that keeps it (and its extra bytes) allocated;
+// dropping the last count of a retired variable frees it.
+void VarPin(Tcl_Var var) noexcept;
+void VarUnpin(Tcl_Var var) noexcept;
 
 // The value of a defined scalar variable; none for arrays, links and
 // undefined variables.
