@@ -40,7 +40,7 @@ const LibraryCommand kLibraryCommands[] = {
 };
 
 int LibraryObjCmd(ClientData clientData, Tcl_Interp *interp, int objc,
-                  Tcl_Obj *const objv[]) noexcept {
+                  Tcl_Obj *const objv[]) {
     const LibraryCommand &command = *static_cast<const LibraryCommand *>(clientData);
     if (objc < command.minWords || (command.maxWords != kAnyWords && objc > command.maxWords)) {
         Tcl_WrongNumArgs(interp, 1, objv, command.usage);

@@ -118,35 +118,30 @@ int LfifoByTcl(Tcl_Interp *interp, Tcl_Obj *stackName, Tcl_Obj *lineName, Tcl_Ob
     return SetCallerVar(interp, stackName, rest.get()) ? TCL_OK : TCL_ERROR;
 }
 
-// lfifo with a plain integer len.
-// Makes the object the caller's variable name owns (OwnedCallerValue) the
-// list of the count elements, in place, unless that object is stack, the
-// list the elements come from. Returns whether it did; nothing else then
-// needs storing, and no trace has run.
-bool ReplaceOwnedList(Tcl_Interp *interp, Tcl_Obj *name, Tcl_Obj *stack, TclSize count,
-                      Tcl_Obj *const elements[]) {
-    Tcl_Obj *list = OwnedCallerValue(interp, name);
-    if (list == nullptr || list == stack) return false;
+// Makes line, the object the caller's linevar alone holds, the list of
+// the count elements given, which belong to another list.
+void ReplaceOwnedList(Tcl_Obj *line, TclSize count, Tcl_Obj *const elements[]) {
     // Reusing the list's own storage when the value is a list already.
-    if (FillOwnedList(list, count, elements)) return true;
+    if (FillOwnedList(line, count, elements)) return;
     TclSize old;
-    if (Tcl_ListObjLength(nullptr, list, &old) == TCL_OK) {
-        Tcl_ListObjReplace(nullptr, list, 0, old, count, elements);
+    if (Tcl_ListObjLength(nullptr, line, &old) == TCL_OK) {
+        Tcl_ListObjReplace(nullptr, line, 0, old, count, elements);
     } else {
-        Tcl_SetListObj(list, count, elements);
+        Tcl_SetListObj(line, count, elements);
     }
-    return true;
 }
 
+// lfifo with a plain integer len; the stack's count elements are given.
 int LfifoPlain(Tcl_Interp *interp, Tcl_Obj *stackName, Tcl_Obj *lineName, Tcl_Obj *stack,
-               bool owned, Tcl_WideInt len) {
-    TclSize count;
-    Tcl_Obj **elements;
-    if (Tcl_ListObjGetElements(interp, stack, &count, &elements) != TCL_OK) return TCL_ERROR;
+               bool owned, Tcl_WideInt len, TclSize count, Tcl_Obj **elements) {
     TclSize take = static_cast<TclSize>(std::clamp<Tcl_WideInt>(len, 0, count));
-    // An owned stack and an owned, distinct line: no trace runs between
-    // the two, so the list is as it was read.
-    if (!owned || !ReplaceOwnedList(interp, lineName, stack, take, elements)) {
+    // An owned stack and an owned, distinct line: nothing needs storing, no
+    // trace runs between the two, so the list stays as it was read.
+    Tcl_Obj *line = owned ? OwnedCallerValue(interp, lineName) : nullptr;
+    if (line != nullptr && line != stack) {
+        if (MoveOwnedHead(stack, line, take)) return TCL_OK;
+        ReplaceOwnedList(line, take, elements);
+    } else {
         if (SetCallerVar(interp, lineName, Tcl_NewListObj(take, elements)) == nullptr) {
             return TCL_ERROR;
         }
@@ -169,7 +164,10 @@ int LfifoPlain(Tcl_Interp *interp, Tcl_Obj *stackName, Tcl_Obj *lineName, Tcl_Ob
 int LpushCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     Tcl_Obj *stack = OwnedCallerValue(interp, objv[1]);
     if (stack != nullptr) {
-        if (Tcl_ListObjAppendElement(interp, stack, objv[2]) != TCL_OK) return TCL_ERROR;
+        if (!AppendOwnedElement(stack, objv[2]) &&
+            Tcl_ListObjAppendElement(interp, stack, objv[2]) != TCL_OK) {
+            return TCL_ERROR;
+        }
     } else {
         stack = AppendCallerVar(interp, objv[1], objv[2]);
         if (stack == nullptr) return TCL_ERROR;
@@ -234,14 +232,18 @@ int LfifoCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     case VarRead::Missing: return MissingVarError(interp, objv[1]);
     case VarRead::Value: break;
     }
+    // len is read first: it may be the stack's own object, which the read
+    // would turn from a list into a number under the elements taken below.
+    // Reading it reports nothing, and runs no script.
+    Tcl_Obj *lenObj = objc > 3 ? objv[3] : nullptr;
+    Tcl_WideInt len;
+    bool plain = PlainLength(lenObj, &len);
     TclSize length;
-    if (Tcl_ListObjLength(interp, stack, &length) != TCL_OK) return TCL_ERROR;
+    Tcl_Obj **elements;
+    if (Tcl_ListObjGetElements(interp, stack, &length, &elements) != TCL_OK) return TCL_ERROR;
     if (length > 0) {
-        Tcl_Obj *lenObj = objc > 3 ? objv[3] : nullptr;
-        Tcl_WideInt len;
-        int code = PlainLength(lenObj, &len)
-                       ? LfifoPlain(interp, objv[1], objv[2], stack, owned, len)
-                       : LfifoByTcl(interp, objv[1], objv[2], stack, lenObj);
+        int code = plain ? LfifoPlain(interp, objv[1], objv[2], stack, owned, len, length, elements)
+                         : LfifoByTcl(interp, objv[1], objv[2], stack, lenObj);
         if (code != TCL_OK) return TCL_ERROR;
     }
     SetCountResult(interp, length);

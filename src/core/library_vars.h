@@ -54,6 +54,12 @@ bool KeepOwnedRange(Tcl_Obj *list, TclSize first, TclSize end);
 // Makes list hold exactly the count elements given, which belong to
 // another list.
 bool FillOwnedList(Tcl_Obj *list, TclSize count, Tcl_Obj *const elements[]);
+// Appends element to list, in the room the list has left.
+bool AppendOwnedElement(Tcl_Obj *list, Tcl_Obj *element);
+// Moves the first count elements of stack into line, in place of line's
+// own; 0 < count and stack keeps at least one. A queue read, with no
+// element counted up and down again.
+bool MoveOwnedHead(Tcl_Obj *stack, Tcl_Obj *line, TclSize count);
 
 // Sets the caller's variable named name to value. Returns the object the
 // variable then holds (a trace may have changed it), or nullptr with the

@@ -10,6 +10,7 @@
 #include <tcl.h>
 
 #include <cstddef>
+#include <exception>
 #include <new>
 #include <utility>
 
@@ -156,16 +157,20 @@ const Subcommand<Handler> *FindSubcommand(Tcl_Interp *interp, int objc, Tcl_Obj 
     return entry;
 }
 
-// Calls a command body and turns any C++ exception into a Tcl error, so
-// that none unwinds through Tcl's C frames. Only allocation can throw in
-// this library; anything else is reported rather than lost.
+// Calls a command body and turns a C++ exception into a Tcl error, so that
+// none unwinds through Tcl's C frames. Only allocation can throw in this
+// library, and anything else the standard library throws is reported
+// rather than lost. What is let through is the end of the thread:
+// thread::exit, in a script the body runs, ends the thread by unwinding
+// its whole stack, which must neither be caught nor meet a noexcept frame
+// (either aborts the process).
 template <typename Body>
-int GuardCommand(Tcl_Interp *interp, Body &&body) noexcept {
+int GuardCommand(Tcl_Interp *interp, Body &&body) {
     try {
         return body();
     } catch (const std::bad_alloc &) {
         return Fail(interp, "not enough memory", kNoMemory);
-    } catch (...) {
+    } catch (const std::exception &) {
         return Fail(interp, "internal error", kInternalError);
     }
 }
@@ -174,7 +179,7 @@ int GuardCommand(Tcl_Interp *interp, Body &&body) noexcept {
 // GuardCommand.
 template <int (*Impl)(ClientData, Tcl_Interp *, int, Tcl_Obj *const[])>
 int GuardedObjCmd(ClientData clientData, Tcl_Interp *interp, int objc,
-                  Tcl_Obj *const objv[]) noexcept {
+                  Tcl_Obj *const objv[]) {
     return GuardCommand(interp, [&] { return Impl(clientData, interp, objc, objv); });
 }
 

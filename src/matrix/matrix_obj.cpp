@@ -178,11 +178,71 @@ bool ReadColumnOfNumbers(Tcl_Obj *const *rowObjs, TclSize rows, Matrix &out) {
     return true;
 }
 
+// Whether an element object read into a matrix can stand for its value in
+// a result: a double whose text, if it has one, is the one Tcl would write.
+bool Reusable(const Tcl_Obj *item, bool textsAreShortest) {
+    if (item->typePtr != DoubleType()) return false;
+    if (item->bytes == nullptr) return true;
+    return textsAreShortest &&
+           IsCanonicalDoubleText(item->bytes, static_cast<std::size_t>(item->length));
+}
+
 // Whether a matrix is small enough for the fixed arrays of ElementObjs
 // and BuildSmallMatrixObj: rows without elements count too.
 bool IsSmall(const Matrix &matrix) {
     return matrix.size() <= Matrix::kInlineElements &&
            static_cast<std::size_t>(matrix.rows()) <= Matrix::kInlineElements;
+}
+
+// Reads a list of rows that are all lists of one length whose elements
+// hold numbers already: the form a matrix takes once it has been used.
+// Returns false, having reported nothing, for anything else (including a
+// NaN, which Tcl must refuse with its own message); out and kept then
+// hold no meaningful values and the general reading starts over. This
+// is the general reading without its conversions and error paths.
+bool ReadRowsOfNumbers(Tcl_Obj *const *rowObjs, TclSize rows, Matrix &out,
+                       ElementObjs *kept) {
+    const Tcl_ObjType *const listType = objTypes.listType;
+    if (rowObjs[0]->typePtr != listType) return false;
+    TclSize cols;
+    Tcl_Obj **items;
+    // A value of Tcl's list type always yields its elements.
+    Tcl_ListObjGetElements(nullptr, rowObjs[0], &cols, &items);
+    if (cols == 0) return false;
+    out.Reshape(MatrixDimension(rows), MatrixDimension(cols));
+    // Element objects of a larger matrix go to a scratch row, which spares
+    // the loop a test per element.
+    const bool keeping = kept != nullptr && IsSmall(out);
+    Tcl_Obj *scratch[Matrix::kInlineElements];
+    if (!keeping && cols > static_cast<TclSize>(Matrix::kInlineElements)) return false;
+    Tcl_Obj **keep = keeping ? kept->items : scratch;
+    const Tcl_ObjType *const doubleType = objTypes.doubleType;
+    const Tcl_ObjType *const intType = objTypes.intType;
+    double *element = out.data();
+    for (TclSize r = 0;;) {
+        for (TclSize c = 0; c < cols; ++c) {
+            Tcl_Obj *item = items[c];
+            if (item->typePtr == doubleType) {
+                const double value = item->internalRep.doubleValue;
+                if (std::isnan(value)) return false;
+                element[c] = value;
+            } else if (item->typePtr == intType) {
+                element[c] = static_cast<double>(IntValue(item));
+            } else {
+                return false;
+            }
+            keep[c] = item;
+        }
+        if (keeping) keep += cols;
+        element += cols;
+        if (++r == rows) break;
+        TclSize count;
+        if (rowObjs[r]->typePtr != listType) return false;
+        Tcl_ListObjGetElements(nullptr, rowObjs[r], &count, &items);
+        if (count != cols) return false;
+    }
+    if (keeping) kept->valid = true;
+    return true;
 }
 
 // Room for count pointers, inside the object for short rows.
@@ -248,6 +308,8 @@ int MatrixFromObj(Tcl_Interp *interp, Tcl_Obj *objPtr, Matrix &out, ElementObjs 
         return TCL_OK;
     }
 
+    if (ReadRowsOfNumbers(rowObjs, rows, out, kept)) return TCL_OK;
+
     TclSize cols;
     Tcl_Obj **items;
     if (RowElements(interp, rowObjs[0], &cols, &items) != TCL_OK) return TCL_ERROR;
@@ -297,16 +359,19 @@ Tcl_Obj *BuildSmallMatrixObj(int rows, int cols, Tcl_Obj *const *items) {
     return Tcl_NewListObj(rows, rowObjs);
 }
 
-// Whether an element object read into a matrix can stand for its value in
-// a result: a double whose text, if it has one, is the one Tcl would write.
-bool Reusable(Tcl_Obj *item, bool textsAreShortest) {
-    if (item->typePtr != DoubleType()) return false;
-    if (item->bytes == nullptr) return true;
-    return textsAreShortest &&
-           IsCanonicalDoubleText(item->bytes, static_cast<std::size_t>(item->length));
-}
-
 }  // namespace
+
+void SetListResult(Tcl_Interp *interp, TclSize count, Tcl_Obj *const items[]) {
+    Tcl_Obj *result = Tcl_GetObjResult(interp);
+    // A result object with an internal representation may own items (it
+    // may be the very argument they were read from): it is replaced, not
+    // reused, so that they outlive the change.
+    if (Tcl_IsShared(result) || result->typePtr != nullptr) {
+        Tcl_SetObjResult(interp, Tcl_NewListObj(count, items));
+    } else {
+        Tcl_SetListObj(result, count, items);
+    }
+}
 
 Tcl_Obj *MatrixToObj(const Matrix &matrix) {
     if (IsSmall(matrix)) {
@@ -346,25 +411,35 @@ Tcl_Obj *MatrixToObjFromSource(const Matrix &matrix, Tcl_Obj *source,
     });
 }
 
-Tcl_Obj *MatrixToObjFromElements(const Matrix &source, const ElementObjs &elements,
-                                 bool transposed) {
-    const int rows = transposed ? source.cols() : source.rows();
-    const int cols = transposed ? source.rows() : source.cols();
+void SetResultFromElements(Tcl_Interp *interp, const Matrix &source,
+                           const ElementObjs &elements, bool transposed) {
     const double *values = source.data();
     const bool textsAreShortest = WritesShortestDoubles();
-    // Element (r, c) of the result is source element (c, r) when
-    // transposed: the source then has cols rows of rows elements.
-    const int rowStep = transposed ? 1 : cols;
-    const int columnStep = transposed ? rows : 1;
+    // The element objects of the result row by row: source element (r, c)
+    // goes to (c, r) when transposed.
     Tcl_Obj *items[Matrix::kInlineElements];
-    for (int r = 0, i = 0; r < rows; ++r) {
-        const int first = r * rowStep;
-        for (int c = 0, k = first; c < cols; ++c, ++i, k += columnStep) {
+    const int sourceRows = source.rows(), sourceCols = source.cols();
+    const int step = transposed ? sourceRows : 1;
+    for (int r = 0, k = 0; r < sourceRows; ++r) {
+        Tcl_Obj **target = items + (transposed ? r : k);
+        for (int c = 0; c < sourceCols; ++c, ++k, target += step) {
             Tcl_Obj *item = elements.items[k];
-            items[i] = Reusable(item, textsAreShortest) ? item : Tcl_NewDoubleObj(values[k]);
+            *target = Reusable(item, textsAreShortest) ? item : Tcl_NewDoubleObj(values[k]);
         }
     }
-    return BuildSmallMatrixObj(rows, cols, items);
+    const int rows = transposed ? sourceCols : sourceRows;
+    const int cols = transposed ? sourceRows : sourceCols;
+    if (cols == 1) {
+        if (rows == 1) {
+            Tcl_SetObjResult(interp, items[0]);
+        } else {
+            SetListResult(interp, rows, items);
+        }
+        return;
+    }
+    Tcl_Obj *rowObjs[Matrix::kInlineElements];
+    for (int r = 0; r < rows; ++r) rowObjs[r] = Tcl_NewListObj(cols, items + r * cols);
+    SetListResult(interp, rows, rowObjs);
 }
 
 }  // namespace kelb

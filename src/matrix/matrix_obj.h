@@ -8,6 +8,7 @@
 
 #include <tcl.h>
 
+#include "core/tcl_support.h"
 #include "matrix/matrix_value.h"
 
 namespace kelb {
@@ -46,11 +47,18 @@ Tcl_Obj *MatrixToObj(const Matrix &matrix);
 // copied. The text of the result is the same either way.
 Tcl_Obj *MatrixToObjFromSource(const Matrix &matrix, Tcl_Obj *source, bool transposed);
 
-// The Tcl form of source, a matrix as MatrixFromObj read it with the
-// valid element objects elements, or of its transpose: the element objects
-// are reused where MatrixToObjFromSource would reuse them, and the value
-// is not split again.
-Tcl_Obj *MatrixToObjFromElements(const Matrix &source, const ElementObjs &elements,
-                                 bool transposed);
+// Sets the interpreter result to the Tcl form of source, a matrix as
+// MatrixFromObj read it with the valid element objects elements, or of
+// its transpose: the element objects are reused where
+// MatrixToObjFromSource would reuse them, and the value is not split
+// again.
+void SetResultFromElements(Tcl_Interp *interp, const Matrix &source,
+                           const ElementObjs &elements, bool transposed);
+
+// Sets the interpreter result to a list of the count objects items. The
+// result object itself becomes the list when the interpreter alone holds
+// it and it has no internal representation (as after Tcl_ResetResult),
+// which spares making a new object and freeing the old one.
+void SetListResult(Tcl_Interp *interp, TclSize count, Tcl_Obj *const items[]);
 
 }  // namespace kelb

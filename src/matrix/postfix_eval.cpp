@@ -96,18 +96,16 @@ int EvaluatePostfix(const PostfixCalculator &calculator, Tcl_Interp *interp, int
         return TCL_OK;
     }
     const EntrySource &top = sources[stack.depth() - 1];
-    Tcl_Obj *result;
     if (top.operand != nullptr && lastOperandDepth == stack.depth() && lastElements.valid) {
         // The top entry is the operand as read, every transposition since
         // still pending.
-        result = MatrixToObjFromElements(stack.top(), lastElements, top.transposed);
-    } else {
-        transposeNow();
-        result = top.operand == nullptr
-                     ? MatrixToObj(stack.top())
-                     : MatrixToObjFromSource(stack.top(), top.operand, top.transposed);
+        SetResultFromElements(interp, stack.top(), lastElements, top.transposed);
+        return TCL_OK;
     }
-    Tcl_SetObjResult(interp, result);
+    transposeNow();
+    Tcl_SetObjResult(interp, top.operand == nullptr
+                                 ? MatrixToObj(stack.top())
+                                 : MatrixToObjFromSource(stack.top(), top.operand, top.transposed));
     return TCL_OK;
 }
 

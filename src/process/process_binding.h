@@ -40,7 +40,7 @@ struct ProcessScript {
 
 // The run procedure of every script process; a process is a script ("proc")
 // process exactly when this is its run procedure.
-int ProcessEvalScript(void *clientData) noexcept;
+int ProcessEvalScript(void *clientData);
 
 inline ProcessScript *ScriptOf(const process::ProcessRecord &record) noexcept {
     return record.runProc == ProcessEvalScript ? static_cast<ProcessScript *>(record.clientData)

@@ -55,12 +55,14 @@ ProcessGroup &GroupOf(Tcl_Interp *interp) {
 // teardown, and with it the kill of the group, then comes at the release,
 // after which nothing here touches the interpreter.
 template <typename Run>
-int RunInInterp(Tcl_Interp *interp, Run &&run) noexcept {
+int RunInInterp(Tcl_Interp *interp, Run &&run) {
     if (Tcl_InterpDeleted(interp)) return TCL_ERROR;
-    Tcl_Preserve(interp);
-    int code = run();
-    Tcl_Release(interp);
-    return code;
+    struct Preserved {
+        Tcl_Interp *interp;
+        explicit Preserved(Tcl_Interp *i) noexcept : interp(i) { Tcl_Preserve(interp); }
+        ~Preserved() { Tcl_Release(interp); }
+    } preserved(interp);
+    return run();
 }
 
 void ReleaseScript(void *clientData) noexcept {
@@ -73,7 +75,7 @@ struct InterpFunc {
     Tcl_Interp *interp;
 };
 
-int RunInterpFunc(void *clientData) noexcept {
+int RunInterpFunc(void *clientData) {
     auto *func = static_cast<InterpFunc *>(clientData);
     return RunInInterp(func->interp, [func] { return func->runProc(func->interp); });
 }
@@ -106,7 +108,7 @@ int PidOf(Create &&create) noexcept {
 
 }  // namespace
 
-int ProcessEvalScript(void *clientData) noexcept {
+int ProcessEvalScript(void *clientData) {
     auto *binding = static_cast<ProcessScript *>(clientData);
     return RunInInterp(binding->interp, [binding] {
         // The run keeps its own reference: "-command" may replace the

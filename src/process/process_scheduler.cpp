@@ -109,10 +109,10 @@ void Scheduler::Wait(ProcessRecord &record) noexcept {
     }
 }
 
-bool Scheduler::Run(Pid pid) noexcept {
+bool Scheduler::Run(Pid pid) {
     ProcessRecord *record = table_.Find(pid);
     if (!record) return false;
-    record->Hold();
+    RecordHold hold(*record);
     // A run served by a loop nested in another run counts in that loop's
     // batch too, where it may have come from a batch further out.
     record->batch = std::max(record->batch, batches_.back());
@@ -133,7 +133,6 @@ bool Scheduler::Run(Pid pid) noexcept {
     record->due += record->timing.period / 1000;
     record->pending = false;
     Wait(*record);
-    record->Release();
     return true;
 }
 

@@ -76,9 +76,11 @@ public:
     // Performs the queued run of pid: calls its run procedure, stops it if
     // the run failed, and updates its statistics and due time. The record
     // is held through the run, which may kill it, stop, start or kill
-    // others, or enter the event loop again. Returns false when pid is no
-    // longer listed (the run is dropped).
-    bool Run(Pid pid) noexcept;
+    // others, or enter the event loop again, or end the thread (which
+    // deletes the scheduler and unwinds the run: then only the hold is
+    // released). Returns false when pid is no longer listed (the run is
+    // dropped).
+    bool Run(Pid pid);
 
     // The clock as the last setup or check read it.
     Clicks lastClicks() const noexcept { return lastClicks_; }

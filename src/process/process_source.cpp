@@ -54,7 +54,7 @@ struct ProcessEvent {
 // Results:
 //     0 to keep the event queued when the pass does not serve timer
 //     events; else 1, and Tcl releases the event.
-int ProcessEventProc(Tcl_Event *evPtr, int flags) noexcept {
+int ProcessEventProc(Tcl_Event *evPtr, int flags) {
     if (!(flags & TCL_TIMER_EVENTS)) return 0;
     if (Scheduler *scheduler = State().scheduler) {
         scheduler->Run(reinterpret_cast<ProcessEvent *>(evPtr)->pid);

@@ -114,6 +114,19 @@ private:
     ProcessRecord *groupNext_ = nullptr;
 };
 
+// A hold on a record for as long as it lives, released however the scope
+// is left (the thread's end unwinds a run without returning).
+class RecordHold {
+public:
+    explicit RecordHold(ProcessRecord &record) noexcept : record_(record) { record_.Hold(); }
+    RecordHold(const RecordHold &) = delete;
+    RecordHold &operator=(const RecordHold &) = delete;
+    ~RecordHold() { record_.Release(); }
+
+private:
+    ProcessRecord &record_;
+};
+
 // The listed records made for one owner (an interpreter), so that they can
 // all be killed together when the owner goes. Records leave their group
 // when they leave the table.
