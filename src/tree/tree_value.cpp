@@ -149,6 +149,12 @@ int Assign(TreeValue *value, Tcl_Obj *obj, Record *origin, Tcl_Interp *caller) {
         ReplaceHeld(value, obj);
         return TCL_OK;
     }
+    // The usual case: one record that nothing watches takes the value as
+    // it is; no script can run, so nothing needs pinning.
+    if (value->records.size() == 1) {
+        Record *only = *value->records.begin();
+        if (only != origin && IsLive(only, value) && VarSetQuietly(only->Var(), obj)) return TCL_OK;
+    }
     ValuePin pin(value);
     AssignScope scope(value);
     ObjRef current(obj);
