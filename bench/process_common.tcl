@@ -19,6 +19,13 @@ proc pcommon::CpuNanos {} {
     return $total
 }
 
+# The delay in whole milliseconds, rounded up and never negative, from now
+# until the clock microseconds reading next: how a drift-free "after" job
+# re-arms itself.
+proc pcommon::DelayUntil {next} {
+    return [expr {max(0, ($next - [clock microseconds] + 999) / 1000)}]
+}
+
 # The value below which the fraction of a sorted list lies.
 proc pcommon::Percentile {sorted fraction} {
     if {![llength $sorted]} {return 0}

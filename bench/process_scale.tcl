@@ -108,9 +108,8 @@ proc sbench::driftfree {job} {
     variable runs
     variable period
     tick $job
-    set next [expr {$t0($job) + $runs($job) * $period}]
-    set delay [expr {($next - [clock microseconds] + 999) / 1000}]
-    after [expr {max(0, $delay)}] [list sbench::driftfree $job]
+    after [pcommon::DelayUntil [expr {$t0($job) + $runs($job) * $period}]] \
+        [list sbench::driftfree $job]
 }
 
 proc sbench::StartJob {variant job} {

@@ -67,9 +67,8 @@ proc pbench::driftfree {job} {
     variable runs
     variable period
     tick $job
-    set next [expr {$t0($job) + $runs($job) * $period}]
-    set delay [expr {($next - [clock microseconds] + 999) / 1000}]
-    after [expr {max(0, $delay)}] [list pbench::driftfree $job]
+    after [pcommon::DelayUntil [expr {$t0($job) + $runs($job) * $period}]] \
+        [list pbench::driftfree $job]
 }
 
 # Starts n jobs of the variant with the period in ms; returns what stop

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+#include "core/tcl_support.h"
 #include "process/process.h"
 #include "tree/tree_api.h"
 
@@ -53,9 +54,8 @@ int RuntimeTick(ClientData) {
     for (RuntimeLink *link = counter.links; link; link = link->next) {
         Tcl_Interp *interp = link->interp;
         if (Tcl_InterpDeleted(interp)) continue;
-        Tcl_Preserve(interp);
+        InterpHold hold(interp);
         Tcl_UpdateLinkedVar(interp, kRuntimeAddress);
-        Tcl_Release(interp);
         break;  // the link may be gone with its interpreter
     }
     return TCL_OK;

@@ -50,6 +50,20 @@ private:
     Tcl_Obj *obj_ = nullptr;
 };
 
+// Holds an interpreter with Tcl_Preserve for as long as it lives, so that
+// a script it runs may delete the interpreter without freeing it under the
+// caller; the deletion comes at the release.
+class InterpHold {
+public:
+    explicit InterpHold(Tcl_Interp *interp) noexcept : interp_(interp) { Tcl_Preserve(interp_); }
+    InterpHold(const InterpHold &) = delete;
+    InterpHold &operator=(const InterpHold &) = delete;
+    ~InterpHold() { Tcl_Release(interp_); }
+
+private:
+    Tcl_Interp *interp_;
+};
+
 // A Tcl_DString freed when the scope ends, whatever the path out.
 class DString {
 public:

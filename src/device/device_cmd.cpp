@@ -23,7 +23,7 @@ using DeviceHandler = int (*)(Tcl_Interp *interp, Tcl_Obj *const objv[]);
 //     interpreter is held across the call; if it was deleted meanwhile,
 //     nothing can reach the new channel any more and it is closed again.
 int DeviceOpenCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
-    Tcl_Preserve(interp);
+    InterpHold hold(interp);
     Tcl_Channel channel = DeviceOpenPort(interp, Tcl_GetString(objv[2]));
     int code = TCL_ERROR;
     if (channel != nullptr && Tcl_InterpDeleted(interp)) {
@@ -38,7 +38,6 @@ int DeviceOpenCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
         Tcl_SetObjResult(interp, Tcl_NewStringObj(Tcl_GetChannelName(channel), -1));
         code = TCL_OK;
     }
-    Tcl_Release(interp);
     return code;
 }
 

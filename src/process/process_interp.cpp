@@ -57,11 +57,7 @@ ProcessGroup &GroupOf(Tcl_Interp *interp) {
 template <typename Run>
 int RunInInterp(Tcl_Interp *interp, Run &&run) {
     if (Tcl_InterpDeleted(interp)) return TCL_ERROR;
-    struct Preserved {
-        Tcl_Interp *interp;
-        explicit Preserved(Tcl_Interp *i) noexcept : interp(i) { Tcl_Preserve(interp); }
-        ~Preserved() { Tcl_Release(interp); }
-    } preserved(interp);
+    InterpHold hold(interp);
     return run();
 }
 
