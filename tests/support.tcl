@@ -34,9 +34,11 @@ proc ::kelbtest::closeEnough {expected actual} {
 customMatch tolerant ::kelbtest::closeEnough
 
 # Runs script in a fresh tclsh of the same kind as this one, with the
-# library's path in KELB_LIBRARY, and returns what it printed.
+# library's path in KELB_LIBRARY, and returns what it printed. The script's
+# file is named after this process too: test files run side by side in
+# one folder.
 proc ::kelbtest::inChildProcess {script} {
-    set f [makeFile $script child[incr ::kelbtest::childCount].tcl]
+    set f [makeFile $script child[pid]-[incr ::kelbtest::childCount].tcl]
     set out [exec [info nameofexecutable] $f 2>@1]
     removeFile $f
     return $out
