@@ -9,37 +9,11 @@
 #include <cstring>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KELB_POOL_POISONING 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KELB_POOL_POISONING 1
-#endif
-#endif
-
-#if defined(KELB_POOL_POISONING)
-#include <sanitizer/asan_interface.h>
-#endif
+#include "tree/record_pool.h"
 
 namespace kelb {
 
 namespace {
-
-constexpr std::size_t kBlockSize = 64 * 1024;
-
-// Under the address sanitizer, memory of the pool that holds no live node
-// is poisoned, so that the pool that ships is the one the sanitizer checks.
-void Poison([[maybe_unused]] void *memory, [[maybe_unused]] std::size_t size) noexcept {
-#if defined(KELB_POOL_POISONING)
-    ASAN_POISON_MEMORY_REGION(memory, size);
-#endif
-}
-
-void Unpoison([[maybe_unused]] void *memory, [[maybe_unused]] std::size_t size) noexcept {
-#if defined(KELB_POOL_POISONING)
-    ASAN_UNPOISON_MEMORY_REGION(memory, size);
-#endif
-}
 
 Node *Construct(void *memory, std::string_view name) noexcept {
     Node *node = new (memory) Node;
@@ -52,45 +26,15 @@ Node *Construct(void *memory, std::string_view name) noexcept {
 
 }  // namespace
 
-NodePool::~NodePool() {
-    for (std::size_t i = 0; i < blockCount_; ++i) {
-        Unpoison(blocks_[i], kBlockSize);
-        ::operator delete(blocks_[i], std::align_val_t{kNodeAlignment});
-    }
-    delete[] blocks_;
-}
-
-void *NodePool::Carve(std::size_t size) {
-    if (cursor_ == nullptr || static_cast<std::size_t>(limit_ - cursor_) < size) {
-        if (blockCount_ == blockCapacity_) {
-            const std::size_t capacity = blockCapacity_ == 0 ? 16 : blockCapacity_ * 2;
-            void **grown = new void *[capacity];
-            std::copy(blocks_, blocks_ + blockCount_, grown);
-            delete[] blocks_;
-            blocks_ = grown;
-            blockCapacity_ = capacity;
-        }
-        void *block = ::operator new(kBlockSize, std::align_val_t{kNodeAlignment});
-        blocks_[blockCount_++] = block;
-        cursor_ = static_cast<char *>(block);
-        limit_ = cursor_ + kBlockSize;
-        Poison(block, kBlockSize);
-    }
-    void *memory = cursor_;
-    cursor_ += size;
-    Unpoison(memory, size);
-    return memory;
-}
-
 Node *NodePool::Allocate(std::string_view name) {
     if (name.size() > kTreeMaxName) name = name.substr(0, kTreeMaxName);
     const std::size_t sizeClass = ClassOf(name.size());
     void *memory = free_[sizeClass];
     if (memory != nullptr) {
-        Unpoison(memory, sizeClass * kGranule);
+        PoolUnpoison(memory, sizeClass * kGranule);
         free_[sizeClass] = free_[sizeClass]->next;
     } else {
-        memory = Carve(sizeClass * kGranule);
+        memory = blocks_.Carve(sizeClass * kGranule);
     }
     return Construct(memory, name);
 }
@@ -104,7 +48,7 @@ void NodePool::Release(Node *node) noexcept {
     free_[sizeClass] = record;
     // Free records are off limits until handed out again, so that the
     // sanitizer reports any use of a released node.
-    Poison(record, sizeClass * kGranule);
+    PoolPoison(record, sizeClass * kGranule);
 }
 
 }  // namespace kelb

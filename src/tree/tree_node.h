@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "tree/record_pool.h"
+
 namespace kelb {
 
 // Names of one address step hold at most this many characters.
@@ -86,7 +88,6 @@ public:
     NodePool() noexcept = default;
     NodePool(const NodePool &) = delete;
     NodePool &operator=(const NodePool &) = delete;
-    ~NodePool();
 
     // A detached plain node with a copy of the name. Throws std::bad_alloc.
     Node *Allocate(std::string_view name);
@@ -103,54 +104,35 @@ private:
     static std::size_t ClassOf(std::size_t nameLength) noexcept {
         return (std::max(sizeof(Node), kNodeNameOffset + nameLength + 1) + kGranule - 1) / kGranule;
     }
-    void *Carve(std::size_t size);
-
     FreeRecord *free_[kClasses] = {};
-    char *cursor_ = nullptr;  // unused rest of the newest block
-    char *limit_ = nullptr;
-    void **blocks_ = nullptr; // every block, for the destructor
-    std::size_t blockCount_ = 0;
-    std::size_t blockCapacity_ = 0;
+    PoolBlocks blocks_;
 };
+static_assert(PoolBlocks::kPoolAlignment % kNodeAlignment == 0, "node records keep their alignment");
 
-// The hash under which a node with this parent, type and name is indexed,
-// fed one name character at a time (so that a lookup can hash a name while
-// it reads it): FNV-1a over the parent, the type and the name but its last
-// character, finished with a 64-bit mixer; the last character is then
-// added, so that names differing only there (c10 ... c19) sit in
-// neighbouring slots of the index and a loop over such names reads the
-// index in order. The top four bits carry the last character too, so that
-// the index tells such neighbours apart without reading them.
-class NameHasher {
-public:
-    NameHasher(const Node *parent, ChildType type) noexcept
-        : h_((static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(parent)) ^
-              static_cast<std::uint64_t>(type)) *
-             0x9E3779B97F4A7C15ull) {}
-    void Add(unsigned char c) noexcept {
-        if (any_) h_ = (h_ ^ last_) * 0x100000001B3ull;
-        last_ = c;
-        any_ = true;
-    }
-    std::uint32_t Finish() const noexcept {
-        std::uint64_t h = h_;
-        h ^= h >> 33;
-        h *= 0xFF51AFD7ED558CCDull;
-        h ^= h >> 33;
-        const auto spread = static_cast<std::uint32_t>(h) + last_;
-        return (spread & 0x0FFFFFFFu) | (static_cast<std::uint32_t>(last_ & 0xF) << 28);
-    }
-
-private:
-    std::uint64_t h_;
-    unsigned char last_ = 0;
-    bool any_ = false;
-};
-
+// The hash under which a node with this parent, type and name is indexed:
+// FNV-1a over the parent, the type and the name but its last character,
+// finished with a 64-bit mixer; the last character is then added, so that
+// names differing only there (c10 ... c19) sit in neighbouring slots of
+// the index and a loop over such names reads the index in order. The top
+// four bits carry the last character too, so that the index tells such
+// neighbours apart without reading them.
 inline std::uint32_t TreeNameHash(const Node *parent, ChildType type, std::string_view name) noexcept {
-    NameHasher hasher(parent, type);
-    for (char c : name) hasher.Add(static_cast<unsigned char>(c));
-    return hasher.Finish();
+    std::uint64_t h = (static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(parent)) ^
+                       static_cast<std::uint64_t>(type)) *
+                      0x9E3779B97F4A7C15ull;
+    std::uint32_t last = 0;
+    if (!name.empty()) {
+        const std::size_t body = name.size() - 1;
+        for (std::size_t k = 0; k < body; ++k) {
+            h = (h ^ static_cast<unsigned char>(name[k])) * 0x100000001B3ull;
+        }
+        last = static_cast<unsigned char>(name[body]);
+    }
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    const auto spread = static_cast<std::uint32_t>(h) + last;
+    return (spread & 0x0FFFFFFFu) | ((last & 0xFu) << 28);
 }
 
 }  // namespace kelb

@@ -5,7 +5,9 @@
 #include "tree/tree_store.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "tree/tree_address.h"
 
@@ -36,38 +38,68 @@ Node *CreateRest(TreeStore &store, std::string_view address, Node *current, Chil
     return current;
 }
 
-// The common lookup in one pass: each name is hashed while it is read,
-// and every name is plain (printable, no blank, "/" or "." only between
-// names, at most kTreeMaxName long) and leads to an existing node that is
-// not a link. Anything else (an identity address, an odd character, an
-// empty or overlong name, a missing node, a link) gives none, and the
-// full walk then finds the answer or the error.
+// How the common lookup reads address characters: part of a name, a
+// separator, or one that plain names never hold (blanks, controls,
+// anything past "~").
+enum : unsigned char { kNameChar, kNameSeparator, kNameOdd };
+constexpr std::array<unsigned char, 256> kCharClass = [] {
+    std::array<unsigned char, 256> classes{};
+    for (std::size_t c = 0; c < classes.size(); ++c) {
+        classes[c] = c <= ' ' || c > '~' ? kNameOdd : kNameChar;
+    }
+    classes['/'] = classes['.'] = kNameSeparator;
+    return classes;
+}();
+
+unsigned char ClassOf(char c) noexcept { return kCharClass[static_cast<unsigned char>(c)]; }
+
+// The common lookup, from `current` (reached through the first `i`
+// characters of the address): every name left is plain (printable, no
+// blank, "/" or "." only between names, at most kTreeMaxName long) and
+// leads to an existing node that is not a link. Anything else (an odd
+// character, an empty or overlong name, a missing node, a link) gives
+// none, and the full walk then finds the answer or the error.
+Node *FindPlainFrom(TreeStore &store, std::string_view address, Node *current, ChildType type,
+                    std::size_t i) noexcept {
+    const char *text = address.data();
+    const std::size_t size = address.size();
+    const std::size_t resumedAt = i;
+    for (;;) {
+        const std::size_t start = i;
+        while (i < size && ClassOf(text[i]) == kNameChar) ++i;
+        const std::size_t length = i - start;
+        if (length == 0 || length > kTreeMaxName) return nullptr;
+        if (i < size && ClassOf(text[i]) != kNameSeparator) return nullptr;
+        const std::string_view name(text + start, length);
+        Node *child = store.names.Find(TreeNameHash(current, type, name), NameKey{current, type, name});
+        if (child == nullptr || child->kind == NodeKind::Link) return nullptr;
+        if (i == size) {
+            LookupMemo &memo = store.memo;
+            if (start != resumedAt && start <= LookupMemo::kCapacity) {
+                std::copy(text, text + start, memo.text);
+                memo.length = start;
+                memo.parent = current;
+                memo.type = type;
+            }
+            return child;
+        }
+        type = text[i] == '/' ? ChildType::I : ChildType::J;
+        current = child;
+        ++i;
+    }
+}
+
+// The common lookup: from where the last one left off when the address
+// begins the same way, else from the root.
 Node *FindPlain(TreeStore &store, std::string_view address) noexcept {
     const std::size_t size = address.size();
     if (size < 2 || address[0] != '/' || address[1] == '#') return nullptr;
-    Node *current = store.treeRoot;
-    ChildType type = ChildType::I;
-    std::size_t i = 1;
-    for (;;) {
-        const std::size_t start = i;
-        NameHasher hasher(current, type);
-        char c = '\0';
-        for (; i < size; ++i) {
-            c = address[i];
-            if (c == '/' || c == '.') break;
-            if (c <= ' ' || c > '~') return nullptr;
-            hasher.Add(static_cast<unsigned char>(c));
-        }
-        const std::size_t length = i - start;
-        if (length == 0 || length > kTreeMaxName) return nullptr;
-        Node *child = store.names.Find(hasher.Finish(),
-                                       NameKey{current, type, address.substr(start, length)});
-        if (child == nullptr || child->kind == NodeKind::Link) return nullptr;
-        current = child;
-        if (i == size) return current;
-        type = c == '/' ? ChildType::I : ChildType::J;
-        ++i;
+    const LookupMemo &memo = store.memo;
+    if (memo.parent != nullptr && size > memo.length &&
+        std::memcmp(address.data(), memo.text, memo.length) == 0) {
+        return FindPlainFrom(store, address, memo.parent, memo.type, memo.length);
     }
+    return FindPlainFrom(store, address, store.treeRoot, ChildType::I, 1);
 }
 
 // The walk behind TreeLookup and TreeProbe. In Probe mode a missing name
@@ -216,6 +248,7 @@ std::string TreeNodeAddress(const Node *node) {
 }
 
 TreePlace TreeUnlink(TreeStore &store, Node *node) noexcept {
+    store.memo.Forget();
     TreePlace place{node->parent, node->parentType, node->prev};
     store.names.Remove(node);
     if (node->prev != nullptr) {
@@ -276,6 +309,7 @@ void TreeRemove(TreeStore &store, Node *node) noexcept {
 }
 
 void TreeRekeyChild(TreeStore &store, Node *child, Node *newParent) noexcept {
+    store.memo.Forget();
     child->parent = newParent;
     store.names.Rekey(child, TreeNameHash(newParent, child->parentType, child->name()));
 }

@@ -47,6 +47,22 @@ protected:
     ~TreeValueOps() = default;
 };
 
+// Where the last address found by the common lookup led before its last
+// name: the text up to and including the separator before that name, and
+// the node and child type it stands for. The next address that begins
+// with the same text starts its walk there. Forgotten whenever a node is
+// unlinked, moved or made a link, so that the text always leads where a
+// walk from the root would.
+struct LookupMemo {
+    static constexpr std::size_t kCapacity = 128;
+    Node *parent = nullptr;  // none: nothing remembered
+    ChildType type = ChildType::None;
+    std::size_t length = 0;
+    char text[kCapacity];
+
+    void Forget() noexcept { parent = nullptr; }
+};
+
 struct TreeStore {
     TreeStore();
     ~TreeStore();
@@ -62,6 +78,7 @@ struct TreeStore {
     bool idsWrapped = false;            // lastId went round: check identities in use
     TreeError error;                    // the last error set
     TreeValueOps *valueOps = nullptr;   // none: nodes are given no values
+    LookupMemo memo;                    // a shortcut for the next lookup
 };
 
 // Where an unlinked node was, so that it can be put back exactly there.

@@ -8,10 +8,12 @@
 #include "tree/tree_value.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <unordered_map>
 
 #include "core/tcl_support.h"
+#include "tree/record_pool.h"
 
 namespace kelb {
 
@@ -33,9 +35,21 @@ std::unordered_map<const TreeValue *, std::string> &FormerAddresses() {
     return *addresses;
 }
 
+// Value holders come from a pool of their own, so that a node's first
+// value costs no call to the heap and no allocator header. Only the
+// thread that owns the store makes and frees them; the pool lives as long
+// as the process, so that no value can outlive it.
+RecordPool &ValueHolders() {
+    static auto *pool = new RecordPool(sizeof(TreeValue));
+    return *pool;
+}
+
+TreeValue *NewValue() { return new (ValueHolders().Allocate()) TreeValue; }
+
 void DeleteValue(TreeValue *value) noexcept {
     if (value->named) FormerAddresses().erase(value);
-    delete value;
+    value->~TreeValue();
+    ValueHolders().Release(value);
 }
 
 void PinValue(TreeValue *value) noexcept { ++value->pins; }
@@ -280,7 +294,7 @@ Tcl_Obj *TreeNodeValue(const Node *node) noexcept {
 
 int TreeSetValue(Node *node, Tcl_Obj *obj, Tcl_Interp *caller) {
     if (node->kind == NodeKind::Value) return Assign(node->value, obj, nullptr, caller);
-    auto *value = new TreeValue;
+    TreeValue *value = NewValue();
     value->node = node;
     ReplaceHeld(value, obj);
     node->kind = NodeKind::Value;

@@ -139,3 +139,22 @@ TEST_F(TreeTest, MoveToTheEmptyAddressRemoves) {
     EXPECT_EQ(store.liveNodes, before - 2);
     EXPECT_EQ(values.freed, std::vector<std::string>{"1"});
 }
+
+// A lookup resumes where the one before it left off when the address
+// begins the same way. Removing or moving an ancestor of where it left
+// off must send the next lookup back to the root: the nodes it passed are
+// gone, or elsewhere, or their memory belongs to new nodes.
+TEST_F(TreeTest, LookupsAfterAnAncestorGoesStartAfresh) {
+    for (const char *dest : {"", "/n"}) {
+        while (Node *child = store.treeRoot->iChildren) TreeRemove(store, child);
+        Make("/a/b/c");
+        ASSERT_NE(Find("/a/b/c"), nullptr);  // leaves the lookup at /a/b/
+        ASSERT_TRUE(TreeTransfer(store, "/a", dest, TreeOp::Move));
+        // The freed records go to new nodes, newest first: /m/x takes the
+        // record /a/b had and gets a child "c".
+        for (const char *address : {"/m", "/m/x", "/m/x/c"}) Make(address);
+        EXPECT_EQ(Find("/a/b/c"), nullptr) << dest;
+        EXPECT_EQ(ErrorText(), "Node Not Found: /a/b/c");
+    }
+    EXPECT_NE(Find("/n/b/c"), nullptr);
+}
