@@ -66,6 +66,31 @@ public:
         ++count_;
     }
 
+    // Zeroed slots for a table that will hold `keep` members, for
+    // RebuildInto. Throws std::bad_alloc.
+    static std::vector<std::uintptr_t> SlotsFor(std::size_t keep) {
+        std::size_t capacity = 16;
+        while ((keep + 1) * 10 > capacity * 7) capacity *= 2;
+        return std::vector<std::uintptr_t>(capacity, 0);
+    }
+
+    // Drops every member for which doomed(node) holds, in one pass over
+    // the slots, placing the others into `slots` (from SlotsFor, sized
+    // for at least as many as remain). Cheaper than erasing one member at
+    // a time when a large share of the table goes.
+    template <typename Doomed>
+    void RebuildInto(std::vector<std::uintptr_t> slots, Doomed doomed) noexcept {
+        slots.swap(slots_);
+        mask_ = slots_.size() - 1;
+        count_ = 0;
+        for (std::uintptr_t slot : slots) {
+            if (slot != 0 && !doomed(NodeOf(slot))) {
+                Place(NodeOf(slot));
+                ++count_;
+            }
+        }
+    }
+
     std::size_t size() const noexcept { return count_; }
     std::size_t capacity() const noexcept { return slots_.size(); }
 

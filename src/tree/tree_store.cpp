@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "tree/tree_address.h"
 
@@ -175,6 +176,30 @@ void SpliceChildren(Node *node) noexcept {
     }
 }
 
+// When a large share of the store goes at once (removing a big subtree),
+// both indexes are rebuilt without the chain from `top` in one pass each,
+// instead of erasing its nodes one by one at scattered places. The
+// chain's identities are cleared to mark it (no live node but the root
+// has identity 0, and the root is in neither index). Returns false, with
+// nothing changed, when the subtree is small or there is no memory.
+bool DropFromIndexesAtOnce(TreeStore &store, Node *top, std::size_t count) noexcept {
+    constexpr std::size_t kMinimum = 1024;
+    if (count < kMinimum || count * 4 < store.ids.size()) return false;
+    std::vector<std::uintptr_t> names;
+    std::vector<std::uintptr_t> ids;
+    try {
+        names = NameIndex::SlotsFor(store.names.size() - std::min(count - 1, store.names.size()));
+        ids = IdTable::SlotsFor(store.ids.size() - std::min(count, store.ids.size()));
+    } catch (...) {
+        return false;
+    }
+    for (Node *node = top; node != nullptr; node = node->next) node->id = 0;
+    const auto doomed = [](const Node *node) { return node->id == 0; };
+    store.names.RebuildInto(std::move(names), doomed);
+    store.ids.RebuildInto(std::move(ids), doomed);
+    return true;
+}
+
 }  // namespace
 
 TreeStore::TreeStore() : treeRoot(pool.Allocate({})) {}
@@ -282,15 +307,21 @@ void TreeFreeSubtree(TreeStore &store, Node *top) noexcept {
     // First make the whole subtree one chain through `next` and take every
     // node out of both indexes; no script runs meanwhile.
     top->next = nullptr;
+    std::size_t count = 0;
     for (Node *node = top; node != nullptr; node = node->next) {
-        if (node != top) store.names.Erase(node);
-        store.ids.Erase(node);
-        --store.liveNodes;
+        ++count;
         if (node->kind == NodeKind::Value && store.valueOps != nullptr) {
             store.valueOps->DetachValue(*node);
         }
         SpliceChildren(node);
     }
+    if (!DropFromIndexesAtOnce(store, top, count)) {
+        for (Node *node = top; node != nullptr; node = node->next) {
+            if (node != top) store.names.Erase(node);  // TreeUnlink took the top out
+            store.ids.Erase(node);
+        }
+    }
+    store.liveNodes -= count;
     // Then free values (their traces may run scripts, which can no longer
     // reach any of these nodes) and records.
     for (Node *node = top; node != nullptr;) {

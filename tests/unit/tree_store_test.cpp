@@ -186,6 +186,29 @@ TEST_F(TreeTest, FreeingASubtreeFreesEveryNodeAndValue) {
     EXPECT_EQ(store.names.size(), store.liveNodes);
 }
 
+// Removing a large share of the store rebuilds both indexes at once;
+// what stays must still be found by address and by identity.
+TEST_F(TreeTest, RemovingMostOfTheStoreKeepsTheRestFindable) {
+    std::vector<std::pair<std::string, NodeId>> kept;
+    for (int i = 0; i < 300; ++i) {
+        const std::string address = Numbered("/keep/k", i);
+        kept.emplace_back(address, Make(address.c_str())->id);
+        for (int j = 0; j < 10; ++j) SetValue((Numbered("/gone/g", i) + Numbered(".v", j)).c_str(), "x");
+    }
+    TreeRemove(store, Find("/gone"));
+    EXPECT_EQ(values.freed.size(), 3000u);
+    EXPECT_EQ(store.liveNodes, 301u);
+    EXPECT_EQ(store.ids.size(), store.liveNodes);
+    EXPECT_EQ(store.names.size(), store.liveNodes);
+    for (const auto &[address, id] : kept) {
+        Node *node = Find(address.c_str());
+        ASSERT_NE(node, nullptr) << address;
+        EXPECT_EQ(TreeNodeById(store, id), node);
+    }
+    EXPECT_EQ(Find("/gone/g7.v3"), nullptr);
+    EXPECT_NE(Make("/gone/g7.v3"), nullptr);
+}
+
 TEST_F(TreeTest, DeepPathsNeedNoRecursion) {
     std::string address;
     for (int i = 0; i < 200000; ++i) address += "/d";
