@@ -35,7 +35,7 @@ void PoolUnpoison([[maybe_unused]] void *memory, [[maybe_unused]] std::size_t si
 }
 
 RecordPool::RecordPool(std::size_t recordSize) noexcept
-    : size_((std::max(recordSize, sizeof(FreeRecord)) + alignof(void *) - 1) & ~(alignof(void *) - 1)) {}
+    : size_((std::max(recordSize, sizeof(void *)) + alignof(void *) - 1) & ~(alignof(void *) - 1)) {}
 
 PoolBlocks::~PoolBlocks() {
     for (void *block : blocks_) {
@@ -59,23 +59,28 @@ void *PoolBlocks::Carve(std::size_t size) {
     return memory;
 }
 
+void *PoolFreeList::Pop(std::size_t size) noexcept {
+    FreeRecord *record = head_;
+    if (record == nullptr) return nullptr;
+    PoolUnpoison(record, size);
+    head_ = record->next;
+    return record;
+}
+
+void PoolFreeList::Push(void *record, std::size_t size) noexcept {
+    auto *free = static_cast<FreeRecord *>(record);
+    free->next = head_;
+    head_ = free;
+    PoolPoison(record, size);
+}
+
 void *RecordPool::Allocate() {
-    if (FreeRecord *record = free_) {
-        PoolUnpoison(record, size_);
-        free_ = record->next;
-        return record;
-    }
+    if (void *record = free_.Pop(size_)) return record;
     return blocks_.Carve(size_);
 }
 
 void RecordPool::Release(void *record) noexcept {
-    if (record == nullptr) return;
-    auto *free = static_cast<FreeRecord *>(record);
-    free->next = free_;
-    free_ = free;
-    // Free records are off limits until handed out again, so that the
-    // sanitizer reports any use of a released one.
-    PoolPoison(record, size_);
+    if (record != nullptr) free_.Push(record, size_);
 }
 
 }  // namespace kelb

@@ -40,6 +40,22 @@ private:
     std::vector<void *> blocks_;
 };
 
+// Records given back, handed out again newest first. While they wait
+// they are off limits, so that the sanitizer reports any use of one.
+class PoolFreeList {
+public:
+    // A waiting record of `size` bytes, or none.
+    void *Pop(std::size_t size) noexcept;
+    // Takes back a record of `size` bytes whose object is destroyed.
+    void Push(void *record, std::size_t size) noexcept;
+
+private:
+    struct FreeRecord {
+        FreeRecord *next;
+    };
+    FreeRecord *head_ = nullptr;
+};
+
 class RecordPool {
 public:
     // Records of recordSize bytes (rounded up to pointer alignment).
@@ -53,12 +69,8 @@ public:
     void Release(void *record) noexcept;
 
 private:
-    struct FreeRecord {
-        FreeRecord *next;
-    };
-
     std::size_t size_;
-    FreeRecord *free_ = nullptr;
+    PoolFreeList free_;
     PoolBlocks blocks_;
 };
 

@@ -29,13 +29,8 @@ Node *Construct(void *memory, std::string_view name) noexcept {
 Node *NodePool::Allocate(std::string_view name) {
     if (name.size() > kTreeMaxName) name = name.substr(0, kTreeMaxName);
     const std::size_t sizeClass = ClassOf(name.size());
-    void *memory = free_[sizeClass];
-    if (memory != nullptr) {
-        PoolUnpoison(memory, sizeClass * kGranule);
-        free_[sizeClass] = free_[sizeClass]->next;
-    } else {
-        memory = blocks_.Carve(sizeClass * kGranule);
-    }
+    void *memory = free_[sizeClass].Pop(sizeClass * kGranule);
+    if (memory == nullptr) memory = blocks_.Carve(sizeClass * kGranule);
     return Construct(memory, name);
 }
 
@@ -43,12 +38,7 @@ void NodePool::Release(Node *node) noexcept {
     if (node == nullptr) return;
     const std::size_t sizeClass = ClassOf(node->nameLength);
     node->~Node();
-    auto *record = reinterpret_cast<FreeRecord *>(node);
-    record->next = free_[sizeClass];
-    free_[sizeClass] = record;
-    // Free records are off limits until handed out again, so that the
-    // sanitizer reports any use of a released node.
-    PoolPoison(record, sizeClass * kGranule);
+    free_[sizeClass].Push(node, sizeClass * kGranule);
 }
 
 }  // namespace kelb

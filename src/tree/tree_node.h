@@ -98,13 +98,10 @@ private:
     // A record never takes less than the whole Node.
     static constexpr std::size_t kClasses =
         (std::max(sizeof(Node), kNodeNameOffset + kTreeMaxName + 1) + kGranule - 1) / kGranule + 1;
-    struct FreeRecord {
-        FreeRecord *next;
-    };
     static std::size_t ClassOf(std::size_t nameLength) noexcept {
         return (std::max(sizeof(Node), kNodeNameOffset + nameLength + 1) + kGranule - 1) / kGranule;
     }
-    FreeRecord *free_[kClasses] = {};
+    PoolFreeList free_[kClasses];
     PoolBlocks blocks_;
 };
 static_assert(PoolBlocks::kPoolAlignment % kNodeAlignment == 0, "node records keep their alignment");
