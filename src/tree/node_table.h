@@ -91,6 +91,14 @@ public:
         }
     }
 
+    // Empties the table into `slots` (from SlotsFor), to be refilled with
+    // Restore by whoever knows every member that stays.
+    void ResetInto(std::vector<std::uintptr_t> slots) noexcept {
+        slots.swap(slots_);
+        mask_ = slots_.size() - 1;
+        count_ = 0;
+    }
+
     std::size_t size() const noexcept { return count_; }
     std::size_t capacity() const noexcept { return slots_.size(); }
 

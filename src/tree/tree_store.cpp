@@ -176,22 +176,67 @@ void SpliceChildren(Node *node) noexcept {
     }
 }
 
+// The node after `node` in a walk of the tree below the root that visits
+// children before siblings, or none at the end.
+Node *NextInTree(Node *node) noexcept {
+    if (Node *child = node->ChildList(ChildType::I)) return child;
+    if (Node *child = node->ChildList(ChildType::J)) return child;
+    for (; node->parent != nullptr; node = node->parent) {
+        if (node->next != nullptr) return node->next;
+        Node *jChildren = node->parent->ChildList(ChildType::J);
+        if (node->parentType == ChildType::I && jChildren != nullptr) return jChildren;
+    }
+    return nullptr;
+}
+
+// Refills both indexes with the nodes still in the tree, reading only
+// those: when most of the store goes, this never touches the removed
+// nodes' slots. Gives up, with nothing changed, unless the nodes found are
+// exactly the members that stay (another detached subtree would be missed).
+bool RefillFromTree(TreeStore &store, std::vector<std::uintptr_t> names,
+                    std::vector<std::uintptr_t> ids, std::size_t staying) noexcept {
+    NameIndex newNames;
+    IdTable newIds;
+    newNames.ResetInto(std::move(names));
+    newIds.ResetInto(std::move(ids));
+    for (Node *node = NextInTree(store.treeRoot); node != nullptr; node = NextInTree(node)) {
+        if (newIds.size() == staying) return false;
+        newNames.Restore(node);
+        newIds.Restore(node);
+    }
+    if (newIds.size() != staying) return false;
+    store.names = std::move(newNames);
+    store.ids = std::move(newIds);
+    return true;
+}
+
 // When a large share of the store goes at once (removing a big subtree),
 // both indexes are rebuilt without the chain from `top` in one pass each,
-// instead of erasing its nodes one by one at scattered places. The
-// chain's identities are cleared to mark it (no live node but the root
-// has identity 0, and the root is in neither index). Returns false, with
-// nothing changed, when the subtree is small or there is no memory.
+// instead of erasing its nodes one by one at scattered places. When fewer
+// nodes stay than go, the pass is over the tree that stays; otherwise it
+// is over the slots, with the chain's identities cleared to mark it (no
+// live node but the root has identity 0, and the root is in neither
+// index). Returns false, with nothing changed, when the subtree is small
+// or there is no memory.
 bool DropFromIndexesAtOnce(TreeStore &store, Node *top, std::size_t count) noexcept {
     constexpr std::size_t kMinimum = 1024;
     if (count < kMinimum || count * 4 < store.ids.size()) return false;
+    const std::size_t staying = store.ids.size() - std::min(count, store.ids.size());
     std::vector<std::uintptr_t> names;
     std::vector<std::uintptr_t> ids;
-    try {
-        names = NameIndex::SlotsFor(store.names.size() - std::min(count - 1, store.names.size()));
-        ids = IdTable::SlotsFor(store.ids.size() - std::min(count, store.ids.size()));
-    } catch (...) {
-        return false;
+    const auto allocate = [&]() noexcept {
+        try {
+            names = NameIndex::SlotsFor(staying);
+            ids = IdTable::SlotsFor(staying);
+            return true;
+        } catch (...) {
+            return false;
+        }
+    };
+    if (!allocate()) return false;
+    if (staying <= count) {
+        if (RefillFromTree(store, std::move(names), std::move(ids), staying)) return true;
+        if (!allocate()) return false;
     }
     for (Node *node = top; node != nullptr; node = node->next) node->id = 0;
     const auto doomed = [](const Node *node) { return node->id == 0; };
@@ -303,17 +348,51 @@ void TreeRelink(TreeStore &store, Node *node, const TreePlace &place) noexcept {
     store.names.Restore(node);
 }
 
+// A value lies at the end of a line of pointers (holder, variable, object,
+// text) scattered over the heap. A pass over many nodes that reads each
+// one's value asks for the levels of the values ahead of it, each level
+// kSpacing nodes after the one above, so that the reads of several nodes
+// are on their way at once instead of one after another. Without value
+// operations there is nothing to ask for.
+template <typename Visit>
+void VisitChainPrefetching(const TreeValueOps *ops, Node *top, int levels, Visit visit) {
+    constexpr int kSpacing = 4;
+    constexpr int kMaxLevels = 4;
+    levels = ops != nullptr ? std::min(levels, kMaxLevels) : 0;
+    std::array<Node *, kMaxLevels> ahead{};
+    for (int level = 0; level < levels; ++level) {
+        ahead[level] = top;
+        for (int i = 0; i < kSpacing * (levels - level) && ahead[level] != nullptr; ++i) {
+            ahead[level] = ahead[level]->next;
+        }
+    }
+    for (Node *node = top; node != nullptr;) {
+        for (int level = 0; level < levels; ++level) {
+            if (ahead[level] == nullptr) continue;
+            ops->PrefetchValue(*ahead[level], level);
+            ahead[level] = ahead[level]->next;
+        }
+        Node *next = node->next;  // visit may release the node
+        visit(node);
+        node = next;
+    }
+}
+
 void TreeFreeSubtree(TreeStore &store, Node *top) noexcept {
-    // First make the whole subtree one chain through `next` and take every
-    // node out of both indexes; no script runs meanwhile.
+    // First make the whole subtree one chain through `next`, detach its
+    // values and take every node out of both indexes; no script runs
+    // meanwhile.
     top->next = nullptr;
     std::size_t count = 0;
     for (Node *node = top; node != nullptr; node = node->next) {
         ++count;
-        if (node->kind == NodeKind::Value && store.valueOps != nullptr) {
-            store.valueOps->DetachValue(*node);
-        }
         SpliceChildren(node);
+    }
+    TreeValueOps *ops = store.valueOps;
+    if (ops != nullptr) {
+        VisitChainPrefetching(ops, top, 2, [ops](Node *node) {
+            if (node->kind == NodeKind::Value) ops->DetachValue(*node);
+        });
     }
     if (!DropFromIndexesAtOnce(store, top, count)) {
         for (Node *node = top; node != nullptr; node = node->next) {
@@ -324,14 +403,10 @@ void TreeFreeSubtree(TreeStore &store, Node *top) noexcept {
     store.liveNodes -= count;
     // Then free values (their traces may run scripts, which can no longer
     // reach any of these nodes) and records.
-    for (Node *node = top; node != nullptr;) {
-        Node *next = node->next;
-        if (node->kind == NodeKind::Value && store.valueOps != nullptr) {
-            store.valueOps->FreeValue(*node);
-        }
+    VisitChainPrefetching(ops, top, 4, [&store, ops](Node *node) {
+        if (ops != nullptr && node->kind == NodeKind::Value) ops->FreeValue(*node);
         store.pool.Release(node);
-        node = next;
-    }
+    });
 }
 
 void TreeRemove(TreeStore &store, Node *node) noexcept {

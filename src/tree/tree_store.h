@@ -42,6 +42,12 @@ public:
     virtual void CopyValue(const Node &from, Node &to) = 0;
     // `to` takes over the value of `from`, which becomes plain.
     virtual void MoveValue(Node &from, Node &to) noexcept = 0;
+    // Asks the memory system, ahead of DetachValue and FreeValue, for one
+    // level of what they will read of a value node's value: level 0 is
+    // the first thing the node points to, each next level what the one
+    // before points to (asked for once that has had time to arrive).
+    // Reads only what is live at the moment of the call.
+    virtual void PrefetchValue(const Node &, int /*level*/) const noexcept {}
 
 protected:
     ~TreeValueOps() = default;

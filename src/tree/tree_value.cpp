@@ -356,6 +356,24 @@ public:
         }
     }
     void FreeValue(Node &node) noexcept override { TreeFreeValue(&node); }
+    void PrefetchValue(const Node &node, int level) const noexcept override {
+        // The levels: the holder; the last record (the one freed first)
+        // and its variable; the variable's object; the object's text.
+        if (node.kind != NodeKind::Value) return;
+        const TreeValue *value = node.value;
+        if (level == 0) {
+            __builtin_prefetch(value);
+        } else if (!value->records.empty()) {
+            const Record *record = value->records.back();
+            const Tcl_Obj *obj = level >= 2 ? VarValue(record->Var()) : nullptr;
+            if (level == 1) {
+                __builtin_prefetch(record->Var());
+                __builtin_prefetch(record);
+            } else if (obj != nullptr) {
+                __builtin_prefetch(level == 2 ? static_cast<const void *>(obj) : obj->bytes);
+            }
+        }
+    }
     void CopyValue(const Node &from, Node &to) override {
         if (Tcl_Obj *obj = TreeNodeValue(&from)) TreeSetValue(&to, Tcl_DuplicateObj(obj));
     }

@@ -188,25 +188,45 @@ TEST_F(TreeTest, FreeingASubtreeFreesEveryNodeAndValue) {
 
 // Removing a large share of the store rebuilds both indexes at once;
 // what stays must still be found by address and by identity.
+// Removing a large share of the store rebuilds both indexes at once: from
+// the tree that stays when little stays, else from the old slots, and
+// from the slots too when a detached subtree (one being moved) would be
+// missed by a walk of the tree.
 TEST_F(TreeTest, RemovingMostOfTheStoreKeepsTheRestFindable) {
-    std::vector<std::pair<std::string, NodeId>> kept;
-    for (int i = 0; i < 300; ++i) {
-        const std::string address = Numbered("/keep/k", i);
-        kept.emplace_back(address, Make(address.c_str())->id);
-        for (int j = 0; j < 10; ++j) SetValue((Numbered("/gone/g", i) + Numbered(".v", j)).c_str(), "x");
+    struct Case {
+        int kept;
+        bool detachOne;
+    };
+    for (const Case c : {Case{300, false}, Case{5000, false}, Case{300, true}}) {
+        SCOPED_TRACE(c.kept);
+        std::vector<std::pair<std::string, NodeId>> kept;
+        for (int i = 0; i < c.kept; ++i) {
+            const std::string address = Numbered("/keep/k", i);
+            kept.emplace_back(address, Make(address.c_str())->id);
+        }
+        for (int i = 0; i < 300; ++i) {
+            for (int j = 0; j < 10; ++j) SetValue((Numbered("/gone/g", i) + Numbered(".v", j)).c_str(), "x");
+        }
+        Node *moving = Find("/keep/k1");
+        const TreePlace place = TreeUnlink(store, moving);
+        if (!c.detachOne) TreeRelink(store, moving, place);
+        values.freed.clear();
+        TreeRemove(store, Find("/gone"));
+        if (c.detachOne) TreeRelink(store, moving, place);
+        EXPECT_EQ(values.freed.size(), 3000u);
+        EXPECT_EQ(store.liveNodes, c.kept + 1u);
+        EXPECT_EQ(store.ids.size(), store.liveNodes);
+        EXPECT_EQ(store.names.size(), store.liveNodes);
+        for (const auto &[address, id] : kept) {
+            Node *node = Find(address.c_str());
+            ASSERT_NE(node, nullptr) << address;
+            EXPECT_EQ(TreeNodeById(store, id), node);
+        }
+        EXPECT_EQ(Find("/gone/g7.v3"), nullptr);
+        EXPECT_NE(Make("/gone/g7.v3"), nullptr);
+        TreeRemove(store, Find("/gone"));
+        TreeRemove(store, Find("/keep"));
     }
-    TreeRemove(store, Find("/gone"));
-    EXPECT_EQ(values.freed.size(), 3000u);
-    EXPECT_EQ(store.liveNodes, 301u);
-    EXPECT_EQ(store.ids.size(), store.liveNodes);
-    EXPECT_EQ(store.names.size(), store.liveNodes);
-    for (const auto &[address, id] : kept) {
-        Node *node = Find(address.c_str());
-        ASSERT_NE(node, nullptr) << address;
-        EXPECT_EQ(TreeNodeById(store, id), node);
-    }
-    EXPECT_EQ(Find("/gone/g7.v3"), nullptr);
-    EXPECT_NE(Make("/gone/g7.v3"), nullptr);
 }
 
 TEST_F(TreeTest, DeepPathsNeedNoRecursion) {
