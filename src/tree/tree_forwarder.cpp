@@ -56,7 +56,7 @@ Node *ForwardedNode(TreeStore &store, const Forwarder *forwarder) {
 }
 
 char *ForwarderTraceProc(ClientData clientData, Tcl_Interp *interp, const char *name1,
-                         const char *name2, int flags) noexcept;
+                         const char *name2, int flags);
 
 char *ForwardAccess(Forwarder *forwarder, Tcl_Interp *interp, int flags) {
     TreeStore &store = TreeModuleStore();
@@ -88,7 +88,7 @@ char *ForwardAccess(Forwarder *forwarder, Tcl_Interp *interp, int flags) {
 
 // Our trace on a forwarder: every access goes to the node named now.
 char *ForwarderTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, const char *name2,
-                         int flags) noexcept {
+                         int flags) {
     auto *forwarder = static_cast<Forwarder *>(clientData);
     const bool destroyed = (flags & TCL_TRACE_DESTROYED) != 0;
     char *result = nullptr;
@@ -97,7 +97,7 @@ char *ForwarderTraceProc(ClientData clientData, Tcl_Interp *interp, const char *
         forwarder->owner != nullptr && !Tcl_InterpDeleted(interp) && TreeModuleGet() != nullptr;
     try {
         if (active && name2 == nullptr) result = ForwardAccess(forwarder, interp, flags);
-    } catch (...) {
+    } catch (const std::exception &) {  // not thread::exit's unwinding (see GuardCommand)
         result = NoMemory();
     }
     if (destroyed) HolderUnpin(forwarder);
@@ -119,7 +119,7 @@ Tcl_Var TreeForwarderVar(InterpState *state, const std::string &address) {
     return forwarder->Var();
 }
 
-void TreeForwardersLeaveInterp(InterpState *state) noexcept {
+void TreeForwardersLeaveInterp(InterpState *state) {
     for (auto &[address, forwarder] : state->forwarders) {
         Tcl_Obj *name = Tcl_NewStringObj(address.data(), static_cast<TclSize>(address.size()));
         Tcl_IncrRefCount(name);

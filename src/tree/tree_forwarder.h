@@ -19,6 +19,6 @@ namespace kelb {
 Tcl_Var TreeForwarderVar(InterpState *state, const std::string &address);
 
 // The interpreter is being deleted: its stand-ins retire.
-void TreeForwardersLeaveInterp(InterpState *state) noexcept;
+void TreeForwardersLeaveInterp(InterpState *state);
 
 }  // namespace kelb

@@ -41,7 +41,7 @@ void EndOwnership(TreeModule &module) noexcept {
 
 // The interpreter is being deleted: its records and stand-ins go, and
 // so do the /interpN nodes made for it.
-void InterpDeleted(ClientData clientData, Tcl_Interp *) noexcept {
+void InterpDeleted(ClientData clientData, Tcl_Interp *) {
     auto *state = static_cast<InterpState *>(clientData);
     TreeModule &module = *treeModule;
     auto &interps = module.interps;

@@ -43,7 +43,7 @@ void HolderPin(VarHolder *holder) noexcept { VarPin(holder->Var()); }
 
 void HolderUnpin(VarHolder *holder) noexcept { VarUnpin(holder->Var()); }
 
-void HolderRetire(VarHolder *holder, Tcl_Obj *name) noexcept {
+void HolderRetire(VarHolder *holder, Tcl_Obj *name) {
     InterpState *owner = holder->owner;
     if (owner == nullptr) return;
     holder->owner = nullptr;
@@ -51,7 +51,7 @@ void HolderRetire(VarHolder *holder, Tcl_Obj *name) noexcept {
     VarRetire(owner->interp, holder->Var(), name);
 }
 
-void RecordRetire(Record *record, Tcl_Obj *name) noexcept {
+void RecordRetire(Record *record, Tcl_Obj *name) {
     record->value = nullptr;
     InterpState *state = record->owner;
     if (state == nullptr) return;

@@ -86,11 +86,11 @@ void HolderTrace(VarHolder *holder, Tcl_VarTraceProc *proc, int flags);
 // see), marks the holder retired and drops the owner's pin, after which
 // the holder may be gone. Calls into the interpreter, which a trace may
 // delete meanwhile.
-void HolderRetire(VarHolder *holder, Tcl_Obj *name) noexcept;
+void HolderRetire(VarHolder *holder, Tcl_Obj *name);
 
 // The same for a record, which leaves its interpreter's list (its value
 // must have let it go already).
-void RecordRetire(Record *record, Tcl_Obj *name) noexcept;
+void RecordRetire(Record *record, Tcl_Obj *name);
 
 void HolderPin(VarHolder *holder) noexcept;
 void HolderUnpin(VarHolder *holder) noexcept;

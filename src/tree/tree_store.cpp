@@ -378,7 +378,7 @@ void VisitChainPrefetching(const TreeValueOps *ops, Node *top, int levels, Visit
     }
 }
 
-void TreeFreeSubtree(TreeStore &store, Node *top) noexcept {
+void TreeFreeSubtree(TreeStore &store, Node *top) {
     // First make the whole subtree one chain through `next`, detach its
     // values and take every node out of both indexes; no script runs
     // meanwhile.
@@ -409,7 +409,7 @@ void TreeFreeSubtree(TreeStore &store, Node *top) noexcept {
     });
 }
 
-void TreeRemove(TreeStore &store, Node *node) noexcept {
+void TreeRemove(TreeStore &store, Node *node) {
     TreeUnlink(store, node);
     TreeFreeSubtree(store, node);
 }

@@ -35,8 +35,9 @@ public:
     // Runs no scripts.
     virtual void DetachValue(Node &node) noexcept = 0;
     // Releases a value node's value and makes the node plain. May run
-    // scripts (traces), which may use the store again.
-    virtual void FreeValue(Node &node) noexcept = 0;
+    // scripts (traces), which may use the store again or end the thread
+    // (thread::exit unwinds through here, so no caller is noexcept).
+    virtual void FreeValue(Node &node) = 0;
     // Gives `to` a copy of the value of `from` (a value node). Runs no
     // scripts: `to` is new.
     virtual void CopyValue(const Node &from, Node &to) = 0;
@@ -130,10 +131,10 @@ void TreeRelink(TreeStore &store, Node *node, const TreePlace &place) noexcept;
 // Frees a detached node and its subtree, without recursion and without
 // extra memory. Every node becomes unreachable before any value is freed,
 // so traces run by freeing values never see a half-removed subtree.
-void TreeFreeSubtree(TreeStore &store, Node *node) noexcept;
+void TreeFreeSubtree(TreeStore &store, Node *node);
 
 // Unlinks and frees a node with its subtree.
-void TreeRemove(TreeStore &store, Node *node) noexcept;
+void TreeRemove(TreeStore &store, Node *node);
 
 // Moves the child in the index when its parent changed.
 void TreeRekeyChild(TreeStore &store, Node *child, Node *newParent) noexcept;

@@ -210,7 +210,7 @@ void Unset(TreeValue *value, Record *origin) {
 
 // Our trace on a record: keeps the other interpreters' records in step.
 char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, const char *name2,
-                      int flags) noexcept {
+                      int flags) {
     auto *record = static_cast<Record *>(clientData);
     const bool destroyed = (flags & TCL_TRACE_DESTROYED) != 0;
     try {
@@ -232,7 +232,7 @@ char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, c
         } else if (active) {
             if (Tcl_Obj *obj = VarValue(record->Var())) Assign(value, obj, record, nullptr);
         }
-    } catch (...) {
+    } catch (const std::exception &) {  // not thread::exit's unwinding (see GuardCommand)
         // Out of memory: the other interpreters see the change later.
     }
     if (destroyed) HolderUnpin(record);
@@ -268,7 +268,7 @@ Record *RecordOf(InterpState *state, TreeValue *value) {
 }
 
 // The record leaves its value and retires in its interpreter.
-void Retire(TreeValue *value, Record *record) noexcept {
+void Retire(TreeValue *value, Record *record) {
     value->records.Remove(record);
     // The name is only for traces (and links) to read.
     if (!VarIsTraced(record->Var())) {
@@ -302,7 +302,7 @@ int TreeSetValue(Node *node, Tcl_Obj *obj, Tcl_Interp *caller) {
     return TCL_OK;
 }
 
-void TreeFreeValue(Node *node) noexcept {
+void TreeFreeValue(Node *node) {
     if (node->kind != NodeKind::Value) return;
     TreeValue *value = node->value;
     node->value = nullptr;
@@ -322,7 +322,7 @@ int TreeValueAssign(TreeValue *value, Tcl_Obj *obj, Tcl_Interp *caller) {
 
 void TreeValueUnset(TreeValue *value) { Unset(value, nullptr); }
 
-void TreeValuesLeaveInterp(InterpState *state) noexcept {
+void TreeValuesLeaveInterp(InterpState *state) {
     while (Record *record = state->records) {
         TreeValue *value = record->value;
         if (value == nullptr) {
@@ -355,7 +355,7 @@ public:
             // Only names for traces; an empty one will do.
         }
     }
-    void FreeValue(Node &node) noexcept override { TreeFreeValue(&node); }
+    void FreeValue(Node &node) override { TreeFreeValue(&node); }
     void PrefetchValue(const Node &node, int level) const noexcept override {
         // The levels: the holder; the last record (the one freed first)
         // and its variable; the variable's object; the object's text.

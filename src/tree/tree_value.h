@@ -107,7 +107,7 @@ Tcl_Obj *TreeNodeValue(const Node *node) noexcept;
 int TreeSetValue(Node *node, Tcl_Obj *obj, Tcl_Interp *caller = nullptr);
 
 // Releases the node's value, retiring every record, and makes it plain.
-void TreeFreeValue(Node *node) noexcept;
+void TreeFreeValue(Node *node);
 
 // The value operations the store calls.
 TreeValueOps &TreeTclValueOps() noexcept;
@@ -126,6 +126,6 @@ void TreeValueUnset(TreeValue *value);
 // The interpreter is being deleted: its records go (its links and traces
 // end there), and a value whose last record this was goes back to the
 // store.
-void TreeValuesLeaveInterp(InterpState *state) noexcept;
+void TreeValuesLeaveInterp(InterpState *state);
 
 }  // namespace kelb

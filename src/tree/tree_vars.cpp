@@ -72,7 +72,7 @@ bool StillSet(const Var *var) noexcept { return !TclIsVarUndefined(var) || TclIs
 
 // Removes a C link on the variable and unsets it, in its interpreter,
 // until it stays unset. Returns false if a trace keeps setting it again.
-bool UnsetForGood(Tcl_Interp *interp, Var *var, Tcl_Obj *name) noexcept {
+bool UnsetForGood(Tcl_Interp *interp, Var *var, Tcl_Obj *name) {
     const ObjRef noName(name == nullptr ? Tcl_NewObj() : nullptr);
     if (name == nullptr) name = noName.get();
     CallHold hold(interp, var);
@@ -189,7 +189,7 @@ void VarTraceLast(Tcl_Interp *interp, Tcl_Var handle, Tcl_VarTraceProc *proc, Cl
 }
 
 ObjRef VarSet(Tcl_Interp *interp, Tcl_Var handle, Tcl_Obj *name, Tcl_Obj *obj, bool leaveError,
-              bool &refused) noexcept {
+              bool &refused) {
     Var *var = AsVar(handle);
     CallHold hold(interp, var);
     refused = TclPtrSetVar(interp, handle, nullptr, name, nullptr, obj,
@@ -197,12 +197,12 @@ ObjRef VarSet(Tcl_Interp *interp, Tcl_Var handle, Tcl_Obj *name, Tcl_Obj *obj, b
     return ObjRef(ScalarValue(var));
 }
 
-void VarUnset(Tcl_Interp *interp, Tcl_Var handle, Tcl_Obj *name) noexcept {
+void VarUnset(Tcl_Interp *interp, Tcl_Var handle, Tcl_Obj *name) {
     CallHold hold(interp, AsVar(handle));
     TclPtrUnsetVar(interp, handle, nullptr, name, nullptr, TCL_GLOBAL_ONLY);
 }
 
-void VarRetire(Tcl_Interp *interp, Tcl_Var handle, Tcl_Obj *name) noexcept {
+void VarRetire(Tcl_Interp *interp, Tcl_Var handle, Tcl_Obj *name) {
     Var *var = AsVar(handle);
     if (!TclIsVarTraced(var) && !(var->flags & (VAR_ARRAY | VAR_LINK))) {
         // Nothing watches it: unset it as Tcl would, without calling into

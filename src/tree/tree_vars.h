@@ -86,17 +86,17 @@ bool VarIsTraced(Tcl_Var var) noexcept;
 // afterwards (none if it is unset or no longer a scalar), and sets
 // refused when Tcl's setter failed.
 ObjRef VarSet(Tcl_Interp *interp, Tcl_Var var, Tcl_Obj *name, Tcl_Obj *obj, bool leaveError,
-              bool &refused) noexcept;
+              bool &refused);
 
 // Tcl's unset in the variable's interpreter (its unset traces fire there).
-void VarUnset(Tcl_Interp *interp, Tcl_Var var, Tcl_Obj *name) noexcept;
+void VarUnset(Tcl_Interp *interp, Tcl_Var var, Tcl_Obj *name);
 
 // Retires a variable: removes a C link on it (Tcl_UnlinkVar), unsets it
 // until it stays unset, marks it dead and drops the maker's counts; Tcl
 // frees it when nothing else refers to it. A variable that a trace keeps
 // setting again is left to Tcl, still counted, never freed under it.
 // The maker's own traces must let these unsets pass. name may be none.
-void VarRetire(Tcl_Interp *interp, Tcl_Var var, Tcl_Obj *name) noexcept;
+void VarRetire(Tcl_Interp *interp, Tcl_Var var, Tcl_Obj *name);
 
 // While VarRetire removes a C link by name, the variable resolver maps
 // this name in that interpreter to the variable being retired.
