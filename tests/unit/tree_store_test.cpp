@@ -201,7 +201,7 @@ TEST_F(TreeTest, RemovingMostOfTheStoreKeepsTheRestFindable) {
         SCOPED_TRACE(c.kept);
         std::vector<std::pair<std::string, NodeId>> kept;
         for (int i = 0; i < c.kept; ++i) {
-            const std::string address = Numbered("/keep/k", i);
+            const std::string address = Numbered(i % 2 != 0 ? "/keep/k" : "/keep.k", i);
             kept.emplace_back(address, Make(address.c_str())->id);
         }
         for (int i = 0; i < 300; ++i) {
