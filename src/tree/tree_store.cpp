@@ -54,14 +54,26 @@ constexpr std::array<unsigned char, 256> kCharClass = [] {
 
 unsigned char ClassOf(char c) noexcept { return kCharClass[static_cast<unsigned char>(c)]; }
 
+// Remembers that the first `length` characters of an address led to
+// `parent` (as a parent of that type), for the next lookup to start there.
+void Remember(LookupMemo &memo, const char *text, std::size_t length, Node *parent,
+              ChildType type) noexcept {
+    if (length > LookupMemo::kCapacity) return;
+    std::copy(text, text + length, memo.text);
+    memo.length = length;
+    memo.parent = parent;
+    memo.type = type;
+}
+
 // The common lookup, from `current` (reached through the first `i`
 // characters of the address): every name left is plain (printable, no
 // blank, "/" or "." only between names, at most kTreeMaxName long) and
-// leads to an existing node that is not a link. Anything else (an odd
-// character, an empty or overlong name, a missing node, a link) gives
-// none, and the full walk then finds the answer or the error.
+// leads to an existing node that is not a link. With `create`, the last
+// name may also be missing: it is made. Anything else (an odd character,
+// an empty or overlong name, a missing node, a link) gives none, and the
+// full walk then finds the answer or the error.
 Node *FindPlainFrom(TreeStore &store, std::string_view address, Node *current, ChildType type,
-                    std::size_t i) noexcept {
+                    std::size_t i, bool create) {
     const char *text = address.data();
     const std::size_t size = address.size();
     const std::size_t resumedAt = i;
@@ -73,15 +85,10 @@ Node *FindPlainFrom(TreeStore &store, std::string_view address, Node *current, C
         if (i < size && ClassOf(text[i]) != kNameSeparator) return nullptr;
         const std::string_view name(text + start, length);
         Node *child = store.names.Find(TreeNameHash(current, type, name), NameKey{current, type, name});
+        if (child == nullptr && create && i == size) child = TreeNewChild(store, current, type, name);
         if (child == nullptr || child->kind == NodeKind::Link) return nullptr;
         if (i == size) {
-            LookupMemo &memo = store.memo;
-            if (start != resumedAt && start <= LookupMemo::kCapacity) {
-                std::copy(text, text + start, memo.text);
-                memo.length = start;
-                memo.parent = current;
-                memo.type = type;
-            }
+            if (start != resumedAt) Remember(store.memo, text, start, current, type);
             return child;
         }
         type = text[i] == '/' ? ChildType::I : ChildType::J;
@@ -92,15 +99,15 @@ Node *FindPlainFrom(TreeStore &store, std::string_view address, Node *current, C
 
 // The common lookup: from where the last one left off when the address
 // begins the same way, else from the root.
-Node *FindPlain(TreeStore &store, std::string_view address) noexcept {
+Node *FindPlain(TreeStore &store, std::string_view address, bool create) {
     const std::size_t size = address.size();
     if (size < 2 || address[0] != '/' || address[1] == '#') return nullptr;
     const LookupMemo &memo = store.memo;
     if (memo.parent != nullptr && size > memo.length &&
         std::memcmp(address.data(), memo.text, memo.length) == 0) {
-        return FindPlainFrom(store, address, memo.parent, memo.type, memo.length);
+        return FindPlainFrom(store, address, memo.parent, memo.type, memo.length, create);
     }
-    return FindPlainFrom(store, address, store.treeRoot, ChildType::I, 1);
+    return FindPlainFrom(store, address, store.treeRoot, ChildType::I, 1, create);
 }
 
 // The walk behind TreeLookup and TreeProbe. In Probe mode a missing name
@@ -257,8 +264,9 @@ TreeStore::~TreeStore() {
 }
 
 Node *TreeLookup(TreeStore &store, std::string_view address, bool create) {
-    // Creating changes nothing when every node is there already.
-    if (Node *node = FindPlain(store, address)) return node;
+    // The common cases, finding a node or making one under an existing
+    // parent, take the short way.
+    if (Node *node = FindPlain(store, address, create)) return node;
     return Walk(store, address, create ? WalkMode::Create : WalkMode::Find, nullptr);
 }
 
