@@ -80,23 +80,19 @@ public:
     // a time when a large share of the table goes.
     template <typename Doomed>
     void RebuildInto(std::vector<std::uintptr_t> slots, Doomed doomed) noexcept {
-        slots.swap(slots_);
-        mask_ = slots_.size() - 1;
-        count_ = 0;
-        for (std::uintptr_t slot : slots) {
-            if (slot != 0 && !doomed(NodeOf(slot))) {
-                Place(NodeOf(slot));
-                ++count_;
-            }
+        for (std::uintptr_t slot : ResetInto(std::move(slots))) {
+            if (slot != 0 && !doomed(NodeOf(slot))) Restore(NodeOf(slot));
         }
     }
 
     // Empties the table into `slots` (from SlotsFor), to be refilled with
-    // Restore by whoever knows every member that stays.
-    void ResetInto(std::vector<std::uintptr_t> slots) noexcept {
+    // Restore by whoever knows every member that stays. Returns the old
+    // slots.
+    std::vector<std::uintptr_t> ResetInto(std::vector<std::uintptr_t> slots) noexcept {
         slots.swap(slots_);
         mask_ = slots_.size() - 1;
         count_ = 0;
+        return slots;
     }
 
     std::size_t size() const noexcept { return count_; }

@@ -128,8 +128,8 @@ TreePlace TreeUnlink(TreeStore &store, Node *node) noexcept;
 // Puts a node taken out by TreeUnlink back where it was.
 void TreeRelink(TreeStore &store, Node *node, const TreePlace &place) noexcept;
 
-// Frees a detached node and its subtree, without recursion and without
-// extra memory. Every node becomes unreachable before any value is freed,
+// Frees a detached node and its subtree, without recursion; it needs no
+// extra memory, though it uses some to go faster when it can. Every node becomes unreachable before any value is freed,
 // so traces run by freeing values never see a half-removed subtree.
 void TreeFreeSubtree(TreeStore &store, Node *node);
 

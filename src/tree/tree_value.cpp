@@ -361,18 +361,16 @@ public:
         // and its variable; the variable's object; the object's text.
         if (node.kind != NodeKind::Value) return;
         const TreeValue *value = node.value;
-        if (level == 0) {
-            __builtin_prefetch(value);
-        } else if (!value->records.empty()) {
-            const Record *record = value->records.back();
-            const Tcl_Obj *obj = level >= 2 ? VarValue(record->Var()) : nullptr;
-            if (level == 1) {
-                __builtin_prefetch(record->Var());
-                __builtin_prefetch(record);
-            } else if (obj != nullptr) {
-                __builtin_prefetch(level == 2 ? static_cast<const void *>(obj) : obj->bytes);
-            }
+        if (level == 0) return __builtin_prefetch(value);
+        if (value->records.empty()) return;
+        const Record *record = value->records.back();
+        if (level == 1) {
+            __builtin_prefetch(record->Var());
+            return __builtin_prefetch(record);
         }
+        const Tcl_Obj *obj = VarValue(record->Var());
+        if (obj == nullptr) return;
+        __builtin_prefetch(level == 2 ? static_cast<const void *>(obj) : obj->bytes);
     }
     void CopyValue(const Node &from, Node &to) override {
         if (Tcl_Obj *obj = TreeNodeValue(&from)) TreeSetValue(&to, Tcl_DuplicateObj(obj));
