@@ -6,8 +6,8 @@
 //     also gets the script library and the runtime counter.
 
 #include "core/kelb.h"
-#include "core/runtime_node.h"
-#include "core/script_library.h"
+#include "package/runtime_node.h"
+#include "library/script_library.h"
 
 #include <iterator>
 #include <string_view>

@@ -5,8 +5,8 @@
 //     shortened in place, so popping and dequeuing cost no copy however
 //     long the list; a shared one is copied, as Tcl's own commands do.
 
-#include "core/library_commands.h"
-#include "core/library_vars.h"
+#include "library/library_commands.h"
+#include "library/library_vars.h"
 #include "core/tcl_support.h"
 
 #include <algorithm>

@@ -3,9 +3,9 @@
 //     ladd, ldelete and lremove, which treat a list as a set and find
 //     values as "lsearch -glob" does, and lreverse.
 
-#include "core/library_commands.h"
-#include "core/library_match.h"
-#include "core/library_vars.h"
+#include "library/library_commands.h"
+#include "library/library_match.h"
+#include "library/library_vars.h"
 #include "core/tcl_support.h"
 
 #include <algorithm>

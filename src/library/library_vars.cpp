@@ -4,7 +4,7 @@
 //     command, with one rule for what counts as a missing variable: the
 //     answer of "info exists".
 
-#include "core/library_vars.h"
+#include "library/library_vars.h"
 
 #include "core/tcl_support.h"
 

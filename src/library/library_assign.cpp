@@ -4,8 +4,8 @@
 //     assigns list elements to the caller's variables, and
 //     string.to.args, the option-list parser.
 
-#include "core/library_commands.h"
-#include "core/library_vars.h"
+#include "library/library_commands.h"
+#include "library/library_vars.h"
 #include "core/tcl_support.h"
 
 namespace kelb {

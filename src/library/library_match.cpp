@@ -3,7 +3,7 @@
 //     Glob matching of list elements, with a fast path for values that
 //     hold no glob character.
 
-#include "core/library_match.h"
+#include "library/library_match.h"
 
 #include <cstring>
 

@@ -7,7 +7,7 @@
 //     belongs to no interpreter; the first linking interpreter starts it,
 //     and it stops when the last one goes.
 
-#include "core/runtime_node.h"
+#include "package/runtime_node.h"
 
 #include <cstdint>
 

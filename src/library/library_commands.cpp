@@ -5,9 +5,9 @@
 //     they replace gave ("wrong # args: should be "ladd VAR VAL""), and
 //     the guard that keeps C++ exceptions out of Tcl.
 
-#include "core/library_commands.h"
+#include "library/library_commands.h"
 
-#include "core/library_vars.h"
+#include "library/library_vars.h"
 #include "core/tcl_support.h"
 
 #include <cstring>

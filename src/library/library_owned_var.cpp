@@ -7,7 +7,7 @@
 //     shorten or refill one that nothing else holds without the general
 //     Tcl_ListObjReplace, whose checks cost more than the change itself.
 
-#include "core/library_vars.h"
+#include "library/library_vars.h"
 
 #include <tclInt.h>
 

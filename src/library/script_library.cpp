@@ -5,9 +5,9 @@
 //     own "get", TclX's "wait", Tcl's "lset" and "lreverse") is never
 //     replaced; the library's version stays reachable as kelb::NAME.
 
-#include "core/script_library.h"
+#include "library/script_library.h"
 
-#include "core/library_commands.h"
+#include "library/library_commands.h"
 #include "core/tcl_support.h"
 
 namespace kelb {
