@@ -6,6 +6,7 @@
 //     also gets the script library and the runtime counter.
 
 #include "core/kelb.h"
+#include "package/public_api.h"
 #include "package/runtime_node.h"
 #include "library/script_library.h"
 
@@ -73,7 +74,7 @@ KELB_EXPORT int Kelb_Init(Tcl_Interp *interp) {
     bool up[std::size(kModules)];
     for (std::size_t i = 0; i < std::size(kModules); ++i) up[i] = InitModule(interp, kModules[i]);
     kelb::ScriptLibraryLoad(interp);
-    Tcl_PkgProvide(interp, "Kelb", KELB_VERSION);
+    Tcl_PkgProvideEx(interp, "Kelb", KELB_VERSION, &kelb::kPublicApi);
     kelb::RuntimeNodeInit(interp, up[kTreeModule], up[kProcessModule]);
     return TCL_OK;
 }
@@ -93,6 +94,6 @@ KELB_EXPORT int Kelb_SafeInit(Tcl_Interp *interp) {
         case InSafeInterp::Omit: break;
         }
     }
-    Tcl_PkgProvide(interp, "Kelb", KELB_VERSION);
+    Tcl_PkgProvideEx(interp, "Kelb", KELB_VERSION, &kelb::kPublicApi);
     return TCL_OK;
 }

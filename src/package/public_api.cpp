@@ -1,0 +1,19 @@
+// public_api.cpp --
+//
+//     The table that "package require Kelb" hands other extensions as the
+//     package's client data (include/kelbApi.h). Each module that offers
+//     functions to them fills its own part.
+
+#include "package/public_api.h"
+
+namespace kelb {
+
+const KelbApi kPublicApi = {
+    KELB_API_MAGIC,
+    KELB_API_VERSION,
+    sizeof(KelbApi),
+    nullptr,  // device: none yet
+    nullptr,  // tree: none yet
+};
+
+}  // namespace kelb
