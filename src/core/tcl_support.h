@@ -1,8 +1,8 @@
 // tcl_support.h --
 //
 //     Small C++ helpers shared by every module's Tcl binding: an owning
-//     Tcl_Obj reference, a scoped Tcl_DString, result helpers, table-driven
-//     subcommand lookup, and the guard that keeps C++ exceptions from
+//     Tcl_Obj reference, a scoped Tcl_DString, result helpers, the
+//     table-driven opening of commands and subcommands, and the guard that keeps C++ exceptions from
 //     crossing into Tcl.
 
 #pragma once
@@ -116,33 +116,64 @@ inline int Fail(Tcl_Interp *interp, const char *message) noexcept {
 inline constexpr ErrorCode kNoMemory{"CORE", "MEMORY"};
 inline constexpr ErrorCode kInternalError{"CORE", "INTERNAL"};
 
-// Word counts of a table row that accepts any number of words.
+// The body of a command or subcommand, called once its words are
+// checked against its row: objv holds at least the row's fewest words.
+// Every command that opens subcommands, and every library command, has a
+// body of this one shape.
+using CommandHandler = int (*)(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
+
+// Most words of a row that reads every word it is given.
 inline constexpr int kAnyWords = -1;
 
-// One entry of a subcommand table: the name Tcl matches (with unique
-// abbreviations), what to call, and the words the subcommand accepts,
-// counting the command and the subcommand themselves. Outside that range
-// FindSubcommand answers Tcl's "wrong # args" with usage, which names the
-// subcommand and its arguments. Tables end with a null name.
-template <typename Handler>
+// What a row does with words past the last one it reads.
+enum ExtraWords : unsigned char {
+    kExtraRefused,  // "wrong # args" with the row's usage
+    kExtraIgnored,  // accepted and never read
+};
+
+// One row of a command table: the name Tcl matches (with unique
+// abbreviations), what to call, and the words the body reads, counting
+// the command and, for a subcommand, the subcommand itself. Fewer than
+// minWords get Tcl's "wrong # args" with usage, which names the command
+// and its arguments; more than maxWords get the same or are ignored, as
+// extra says. Subcommand tables end with a null name.
 struct Subcommand {
     const char *name;
-    Handler handler;
+    CommandHandler handler;
     int minWords = 2;
     int maxWords = kAnyWords;
     const char *usage = nullptr;
+    ExtraWords extra = kExtraRefused;
 };
 
-// Looks objPtr up in a null-terminated subcommand table with Tcl's own
-// matching and message ("bad <what> "x": must be ..."). Returns the entry,
-// or nullptr with the message in the interpreter result.
-template <typename Handler>
-const Subcommand<Handler> *LookupSubcommand(Tcl_Interp *interp, Tcl_Obj *objPtr,
-                                            const Subcommand<Handler> *table,
-                                            const char *what) noexcept {
+// Checks objc against row, keeping the first word in the message.
+// Returns false with "wrong # args" in the interpreter result.
+inline bool CheckWords(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[],
+                       const Subcommand &row) noexcept {
+    const bool tooMany = row.maxWords != kAnyWords && objc > row.maxWords &&
+                         row.extra == kExtraRefused;
+    if (objc >= row.minWords && !tooMany) return true;
+    Tcl_WrongNumArgs(interp, 1, objv, row.usage);
+    return false;
+}
+
+// The opening of a command without subcommands: checks the words against
+// row and runs the row's handler.
+inline int OpenCommand(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[],
+                       const Subcommand &row) {
+    if (!CheckWords(interp, objc, objv, row)) return TCL_ERROR;
+    return row.handler(interp, objc, objv);
+}
+
+// Looks objPtr up in a null-terminated table of rows that begin with a
+// name (subcommands, options), with Tcl's own matching and message ("bad
+// <what> "x": must be ..."). Returns the row, or nullptr with the message
+// in the interpreter result.
+template <typename Row>
+const Row *LookupRow(Tcl_Interp *interp, Tcl_Obj *objPtr, const Row *table,
+                     const char *what) noexcept {
     int index;
-    if (Tcl_GetIndexFromObjStruct(interp, objPtr, table, sizeof(Subcommand<Handler>),
-                                  what, 0, &index) != TCL_OK) {
+    if (Tcl_GetIndexFromObjStruct(interp, objPtr, table, sizeof(Row), what, 0, &index) != TCL_OK) {
         return nullptr;
     }
     return &table[index];
@@ -151,24 +182,19 @@ const Subcommand<Handler> *LookupSubcommand(Tcl_Interp *interp, Tcl_Obj *objPtr,
 // The opening of every command with subcommands: fewer than two words
 // get Tcl's wrong # args message with usage; otherwise the second word is
 // looked up in table (Tcl's message for a bad one, naming it what), the
-// number of words is checked against the entry's range, and the
-// interpreter result is reset. Returns the entry, or nullptr on failure.
-template <typename Handler>
-const Subcommand<Handler> *FindSubcommand(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[],
-                                          const Subcommand<Handler> *table, const char *usage,
-                                          const char *what = "command") noexcept {
+// number of words is checked against the row, and the interpreter result
+// is reset. Returns the row, or nullptr on failure.
+inline const Subcommand *FindSubcommand(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[],
+                                        const Subcommand *table, const char *usage,
+                                        const char *what = "command") noexcept {
     if (objc < 2) {
         Tcl_WrongNumArgs(interp, 1, objv, usage);
         return nullptr;
     }
-    const Subcommand<Handler> *entry = LookupSubcommand(interp, objv[1], table, what);
-    if (entry == nullptr) return nullptr;
-    if (objc < entry->minWords || (entry->maxWords != kAnyWords && objc > entry->maxWords)) {
-        Tcl_WrongNumArgs(interp, 1, objv, entry->usage);
-        return nullptr;
-    }
+    const Subcommand *row = LookupRow(interp, objv[1], table, what);
+    if (row == nullptr || !CheckWords(interp, objc, objv, *row)) return nullptr;
     Tcl_ResetResult(interp);
-    return entry;
+    return row;
 }
 
 // Calls a command body and turns a C++ exception into a Tcl error, so that

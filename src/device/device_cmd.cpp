@@ -15,14 +15,12 @@ namespace kelb {
 
 namespace {
 
-using DeviceHandler = int (*)(Tcl_Interp *interp, Tcl_Obj *const objv[]);
-
 // Syntax: device open port
 //
 //     The driver gets the interpreter and may run scripts in it, so the
 //     interpreter is held across the call; if it was deleted meanwhile,
 //     nothing can reach the new channel any more and it is closed again.
-int DeviceOpenCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
+int DeviceOpenCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     InterpHold hold(interp);
     Tcl_Channel channel = DeviceOpenPort(interp, Tcl_GetString(objv[2]));
     int code = TCL_ERROR;
@@ -44,7 +42,7 @@ int DeviceOpenCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
 // Syntax: device names
 //
 //     Every port name followed by one space, in list order.
-int DeviceNamesCmd(Tcl_Interp *interp, Tcl_Obj *const[]) {
+int DeviceNamesCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
     DString names;
     for (const std::string &name : DevicePorts().Names()) {
         Tcl_DStringAppend(names.get(), name.data(), static_cast<TclSize>(name.size()));
@@ -55,7 +53,7 @@ int DeviceNamesCmd(Tcl_Interp *interp, Tcl_Obj *const[]) {
 }
 
 // Syntax: device reset port
-int DeviceResetCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
+int DeviceResetCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     return DeviceResetPort(interp, Tcl_GetString(objv[2]));
 }
 
@@ -72,7 +70,7 @@ std::optional<DevicePort> ReportedPort(Tcl_Interp *interp, Tcl_Obj *const objv[]
 }
 
 // Syntax: device type port
-int DeviceTypeCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
+int DeviceTypeCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     const std::optional<DevicePort> port = ReportedPort(interp, objv);
     if (!port) return TCL_ERROR;
     Tcl_SetObjResult(interp, Tcl_NewStringObj(port->driver->typeName, -1));
@@ -80,7 +78,7 @@ int DeviceTypeCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
 }
 
 // Syntax: device desc port
-int DeviceDescCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
+int DeviceDescCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     const std::optional<DevicePort> port = ReportedPort(interp, objv);
     if (!port) return TCL_ERROR;
     const std::string &description = port->description;
@@ -90,13 +88,14 @@ int DeviceDescCmd(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
 }
 
 // In this order, which the lookup message lists; each row with the words
-// it takes, counting "device" and the subcommand.
-const Subcommand<DeviceHandler> kDeviceSubcommands[] = {
-    {"open", DeviceOpenCmd, 3, 3, "open port"},
-    {"names", DeviceNamesCmd, 2, 2, "names"},
-    {"reset", DeviceResetCmd, 3, 3, "reset port"},
-    {"type", DeviceTypeCmd, 3, 3, "type port"},
-    {"desc", DeviceDescCmd, 3, 3, "desc port"},
+// it reads, counting "device" and the subcommand. Words past those are
+// ignored.
+const Subcommand kDeviceSubcommands[] = {
+    {"open", DeviceOpenCmd, 3, 3, "open port", kExtraIgnored},
+    {"names", DeviceNamesCmd, 2, 2, "names", kExtraIgnored},
+    {"reset", DeviceResetCmd, 3, 3, "reset port", kExtraIgnored},
+    {"type", DeviceTypeCmd, 3, 3, "type port", kExtraIgnored},
+    {"desc", DeviceDescCmd, 3, 3, "desc port", kExtraIgnored},
     {nullptr, nullptr},
 };
 
@@ -106,7 +105,7 @@ const Subcommand<DeviceHandler> kDeviceSubcommands[] = {
 int DeviceObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     const auto *entry = FindSubcommand(interp, objc, objv, kDeviceSubcommands, "command ?arg?");
     if (entry == nullptr) return TCL_ERROR;
-    return entry->handler(interp, objv);
+    return entry->handler(interp, objc, objv);
 }
 
 }  // namespace kelb

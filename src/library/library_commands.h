@@ -13,10 +13,6 @@
 
 namespace kelb {
 
-// The body of one library command, called with the interpreter result
-// reset and the word count already checked.
-using LibraryHandler = int (*)(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
-
 // Syntax: string.to.args str ?phyrst?
 int StringToArgsCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
 // Syntax: ladd VAR VAL

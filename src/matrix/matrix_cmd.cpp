@@ -24,18 +24,20 @@ namespace {
 constinit double matrixTimeStep = 0.0;
 
 // The subcommands in their fixed order, which Tcl's lookup message lists,
-// with the words each takes (counting "matrix" and the name) and its
-// usage text. A null handler marks a name that is reserved but not
-// implemented; it fails the same way whatever follows it.
-const Subcommand<MatrixSubcommandProc> kMatrixSubcommands[] = {
-    {"range", MatrixRangeCmd, 4, 4, "range matrix size"},
-    {"length", MatrixLengthCmd, 3, 3, "length vector"},
+// with the fewest words each takes (counting "matrix" and the name) and
+// its usage text; words past those are ignored. A null handler marks a
+// name that is reserved but not implemented; it fails the same way
+// whatever follows it.
+const Subcommand kMatrixSubcommands[] = {
+    {"range", MatrixRangeCmd, 4, 4, "range matrix size", kExtraIgnored},
+    {"length", MatrixLengthCmd, 3, 3, "length vector", kExtraIgnored},
     {"integrate", nullptr},
     {"differentiate", nullptr},
-    {"cramer", MatrixCramerCmd, 4, 4, "cramer <equations> <solutions>"},
-    {"transform", MatrixTransformCmd, 5, 5, "transform <vectorlist> <rotation> <translation>"},
-    {"canscale", MatrixCanscaleCmd, 5, 5, "canscale vectorlist offset scale"},
-    {"dt", MatrixDtCmd, 3, 3, "dt value"},
+    {"cramer", MatrixCramerCmd, 4, 4, "cramer <equations> <solutions>", kExtraIgnored},
+    {"transform", MatrixTransformCmd, 5, 5, "transform <vectorlist> <rotation> <translation>",
+     kExtraIgnored},
+    {"canscale", MatrixCanscaleCmd, 5, 5, "canscale vectorlist offset scale", kExtraIgnored},
+    {"dt", MatrixDtCmd, 3, 3, "dt value", kExtraIgnored},
     {"set", nullptr},
     {"vars", nullptr},
     {nullptr, nullptr},

@@ -10,8 +10,6 @@
 
 namespace kelb {
 
-using MatrixSubcommandProc = int (*)(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
-
 int MatrixRangeCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
 int MatrixLengthCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
 int MatrixDtCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);

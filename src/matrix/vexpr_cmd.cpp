@@ -4,6 +4,7 @@
 //     3-vectors (sums, scaling, dot and cross products, midpoints,
 //     distances, lengths, normalisation, angle constants).
 
+#include "core/tcl_support.h"
 #include "matrix/matrix_commands.h"
 #include "matrix/postfix_eval.h"
 #include "matrix/vexpr_operators.h"
@@ -20,6 +21,13 @@ constexpr PostfixCalculator kVexprCalculator = {
     false,  // an unreadable operand fails with the reading's own message
 };
 
+int Vexpr(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
+    return EvaluatePostfix(kVexprCalculator, interp, objc, objv);
+}
+
+// Any number of arguments, none included.
+constexpr Subcommand kVexprRow{"vexpr", Vexpr, 1, kAnyWords, nullptr};
+
 }  // namespace
 
 // Syntax: vexpr ?arg ...?
@@ -27,7 +35,7 @@ constexpr PostfixCalculator kVexprCalculator = {
 //     As mexpr, with the vector operators. With no arguments the stack
 //     stays empty and so does the result.
 int VexprObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    return EvaluatePostfix(kVexprCalculator, interp, objc, objv);
+    return OpenCommand(interp, objc, objv, kVexprRow);
 }
 
 }  // namespace kelb

@@ -15,7 +15,6 @@ namespace {
 
 using process::ProcessRecord;
 using process::ProcessState;
-using Handler = int (*)(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
 
 // The closed list of the module's error codes, {KELB PROCESS <condition>
 // ?detail?}; the manual page lists them.
@@ -144,17 +143,18 @@ int StatsCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 
 // In the order Tcl's message lists them, with the words each takes
 // (counting "process" and the subcommand). The subcommands that take a
-// pid share one usage text, whether words are missing or extra.
-const Subcommand<Handler> kSubcommands[] = {
+// pid share one usage text for missing words; words past those a
+// subcommand reads are ignored.
+const Subcommand kSubcommands[] = {
     {"create", CreateCmd, 3, kAnyWords, "create command ?arg arg ...?"},
-    {"start", PidCmd<&process::Scheduler::Start>, 3, 3, kPidUsage},
-    {"stop", PidCmd<&process::Scheduler::Stop>, 3, 3, kPidUsage},
-    {"reset", ResetCmd, 3, 3, kPidUsage},
-    {"kill", PidCmd<&process::Scheduler::Kill>, 3, 3, kPidUsage},
-    {"jobs", JobsCmd, 2, 2, "jobs"},
-    {"ps", PsCmd, 2, 2, "ps"},
+    {"start", PidCmd<&process::Scheduler::Start>, 3, 3, kPidUsage, kExtraIgnored},
+    {"stop", PidCmd<&process::Scheduler::Stop>, 3, 3, kPidUsage, kExtraIgnored},
+    {"reset", ResetCmd, 3, 3, kPidUsage, kExtraIgnored},
+    {"kill", PidCmd<&process::Scheduler::Kill>, 3, 3, kPidUsage, kExtraIgnored},
+    {"jobs", JobsCmd, 2, 2, "jobs", kExtraIgnored},
+    {"ps", PsCmd, 2, 2, "ps", kExtraIgnored},
     {"configure", ConfigureCmd, 3, kAnyWords, kPidUsage},
-    {"stats", StatsCmd, 3, 3, kPidUsage},
+    {"stats", StatsCmd, 3, 3, kPidUsage, kExtraIgnored},
     {nullptr, nullptr},
 };
 

@@ -89,23 +89,23 @@ int SetCommand(Tcl_Interp *interp, ProcessRecord &record, Tcl_Obj *value) {
 }
 
 // What an option does when queried and when set.
-struct OptionProcs {
+struct Option {
+    const char *name;
     int (*query)(Tcl_Interp *interp, const ProcessRecord &record);
     int (*set)(Tcl_Interp *interp, ProcessRecord &record, Tcl_Obj *value);
 };
 
 // In the order Tcl's message lists them.
-const Subcommand<OptionProcs> kOptions[] = {
-    {"-period", {QueryPeriod, SetPeriod}},
-    {"-frequency", {QueryFrequency, SetFrequency}},
-    {"-description", {QueryDescription, SetDescription}},
-    {"-command", {QueryCommand, SetCommand}},
-    {nullptr, {nullptr, nullptr}},
+const Option kOptions[] = {
+    {"-period", QueryPeriod, SetPeriod},
+    {"-frequency", QueryFrequency, SetFrequency},
+    {"-description", QueryDescription, SetDescription},
+    {"-command", QueryCommand, SetCommand},
+    {nullptr, nullptr, nullptr},
 };
 
-const OptionProcs *LookupOption(Tcl_Interp *interp, Tcl_Obj *word) {
-    const auto *option = LookupSubcommand(interp, word, kOptions, "option");
-    return option ? &option->handler : nullptr;
+const Option *LookupOption(Tcl_Interp *interp, Tcl_Obj *word) {
+    return LookupRow(interp, word, kOptions, "option");
 }
 
 // All settings: the script (for a script process) and the description as
@@ -141,7 +141,7 @@ int ProcessConfigure(Tcl_Interp *interp, ProcessRecord &record, int objc, Tcl_Ob
                      int first) {
     Tcl_ResetResult(interp);
     if (objc == first) return AnswerAll(interp, record);
-    const OptionProcs *option = LookupOption(interp, objv[first]);
+    const Option *option = LookupOption(interp, objv[first]);
     if (!option) return TCL_ERROR;
     if (objc == first + 1) return option->query(interp, record);
     for (int i = first; i < objc; ++i) {

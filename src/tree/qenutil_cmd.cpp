@@ -18,8 +18,6 @@ namespace kelb {
 
 namespace {
 
-using Handler = int (*)(Tcl_Interp *, int, Tcl_Obj *const[]);
-
 // Each node as a list of its type letter, its name and, for a value node,
 // its value, quoted by Tcl's list rules; children between "<" and ">".
 class ExportText final : public TreeExportSink {
@@ -138,15 +136,17 @@ int AddressCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 }
 
 // In this order: the index of each name and the order of Tcl's message.
-// Word counts include "qenutil" and the subcommand.
-const Subcommand<Handler> kQenutilSubcommands[] = {
+// Word counts include "qenutil" and the subcommand; export reads the
+// words after its address as options, the others ignore what they do not
+// read.
+const Subcommand kQenutilSubcommands[] = {
     {"export", ExportCmd, 3, kAnyWords, "consense addr ?-ti -tj -ri -rj?"},
     {"import", ImportCmd, 2, kAnyWords, nullptr},
-    {"nexttoken", NextTokenCmd, 4, 4, "nexttoken address index"},
-    {"split", SplitCmd, 3, 3, "split address"},
-    {"nodes", NodesCmd, 2, 2, "nodes"},
-    {"record", RecordCmd, 3, 3, "record address"},
-    {"address", AddressCmd, 3, 3, "address record"},
+    {"nexttoken", NextTokenCmd, 4, 4, "nexttoken address index", kExtraIgnored},
+    {"split", SplitCmd, 3, 3, "split address", kExtraIgnored},
+    {"nodes", NodesCmd, 2, 2, "nodes", kExtraIgnored},
+    {"record", RecordCmd, 3, 3, "record address", kExtraIgnored},
+    {"address", AddressCmd, 3, 3, "address record", kExtraIgnored},
     {nullptr, nullptr},
 };
 

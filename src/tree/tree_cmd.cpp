@@ -18,8 +18,6 @@ namespace kelb {
 
 namespace {
 
-using Handler = int (*)(Tcl_Interp *, int, Tcl_Obj *const[]);
-
 int SetString(Tcl_Interp *interp, std::string_view text) {
     Tcl_SetObjResult(interp, Tcl_NewStringObj(text.data(), static_cast<TclSize>(text.size())));
     return TCL_OK;
@@ -105,17 +103,9 @@ int RmCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     return TCL_OK;
 }
 
-// The words after the destination may only be these; they change
-// nothing.
-const char *const kTransferOptions[] = {"-force", "-recurse", nullptr};
-
-int Transfer(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[], TreeOp op) {
-    for (int i = 4; i < objc; ++i) {
-        int option = 0;
-        if (Tcl_GetIndexFromObj(interp, objv[i], kTransferOptions, "option", 0, &option) != TCL_OK) {
-            return TCL_ERROR;
-        }
-    }
+// Words after the destination, "-force" and "-recurse" among them, are
+// ignored: the table row never lets them reach here.
+int Transfer(Tcl_Interp *interp, Tcl_Obj *const objv[], TreeOp op) {
     if (!TreeTransfer(TreeModuleStore(), TreeWord(objv[2]), TreeWord(objv[3]), op)) {
         return TreeReportError(interp);
     }
@@ -123,18 +113,18 @@ int Transfer(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[], TreeOp op) {
 }
 
 // Syntax: tree cp source dest ?-force? ?-recurse?
-int CpCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    return Transfer(interp, objc, objv, TreeOp::Copy);
+int CpCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
+    return Transfer(interp, objv, TreeOp::Copy);
 }
 
 // Syntax: tree ln source dest ?-force? ?-recurse?
-int LnCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    return Transfer(interp, objc, objv, TreeOp::Link);
+int LnCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
+    return Transfer(interp, objv, TreeOp::Link);
 }
 
 // Syntax: tree mv source dest ?-force? ?-recurse?
-int MvCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    return Transfer(interp, objc, objv, TreeOp::Move);
+int MvCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
+    return Transfer(interp, objv, TreeOp::Move);
 }
 
 // Syntax: tree tail address
@@ -154,20 +144,21 @@ int TailCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 }
 
 // In this order: the index of each name and the order of Tcl's message.
-// Word counts include "tree" and the subcommand.
+// Word counts include "tree" and the subcommand. create and set take
+// exactly their words; the others ignore words past those they read.
 constexpr const char *kTransferUsage = "op source dest ?-force? ?-recurse?";
-const Subcommand<Handler> kTreeSubcommands[] = {
-    {"create", CreateCmd, 3, 3, "create address"},
-    {"set", SetCmd, 4, 4, "set address val"},
-    {"parent", ParentCmd, 3, 3, "record address"},
-    {"parenttype", ParentTypeCmd, 3, 3, "record address"},
-    {"children", ChildrenCmd, 3, 3, "children address"},
-    {"exists", ExistsCmd, 3, 3, "exists address"},
-    {"rm", RmCmd, 3, 3, "rm address"},
-    {"cp", CpCmd, 4, 6, kTransferUsage},
-    {"ln", LnCmd, 4, 6, kTransferUsage},
-    {"mv", MvCmd, 4, 6, kTransferUsage},
-    {"tail", TailCmd, 3, 3, "tail address"},
+const Subcommand kTreeSubcommands[] = {
+    {"create", CreateCmd, 3, 3, "create address", kExtraRefused},
+    {"set", SetCmd, 4, 4, "set address val", kExtraRefused},
+    {"parent", ParentCmd, 3, 3, "record address", kExtraIgnored},
+    {"parenttype", ParentTypeCmd, 3, 3, "record address", kExtraIgnored},
+    {"children", ChildrenCmd, 3, 3, "children address", kExtraIgnored},
+    {"exists", ExistsCmd, 3, 3, "exists address", kExtraIgnored},
+    {"rm", RmCmd, 3, 3, "rm address", kExtraIgnored},
+    {"cp", CpCmd, 4, 4, kTransferUsage, kExtraIgnored},
+    {"ln", LnCmd, 4, 4, kTransferUsage, kExtraIgnored},
+    {"mv", MvCmd, 4, 4, kTransferUsage, kExtraIgnored},
+    {"tail", TailCmd, 3, 3, "tail address", kExtraIgnored},
     {nullptr, nullptr},
 };
 

@@ -21,8 +21,6 @@ constexpr ErrorCode kTestPortName{"DEVICE", "PORT_NAME"};
 constexpr ErrorCode kTestPortExists{"DEVICE", "PORT_EXISTS"};
 constexpr ErrorCode kTestNotPipe{"DEVICE", "NOT_PIPE"};
 
-using TestHandler = int (*)(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]);
-
 // A test pipe registered in interp under the name objPtr holds, or
 // nullptr with a message.
 Tcl_Channel PipeArgument(Tcl_Interp *interp, Tcl_Obj *objPtr) {
@@ -142,7 +140,7 @@ int FeedCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     return TCL_OK;
 }
 
-const Subcommand<TestHandler> kTestSubcommands[] = {
+const Subcommand kTestSubcommands[] = {
     {"register", RegisterCmd}, {"unregister", UnregisterCmd}, {"resets", ResetsCmd},
     {"polls", PollsCmd},       {"instances", InstancesCmd},   {"detach", DetachCmd},
     {"feed", FeedCmd},         {nullptr, nullptr},
