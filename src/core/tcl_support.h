@@ -9,6 +9,8 @@
 
 #include <tcl.h>
 
+#include "core/failure.h"
+
 #include <cstddef>
 #include <exception>
 #include <new>
@@ -111,6 +113,13 @@ inline int Fail(Tcl_Interp *interp, const char *message) noexcept {
     Tcl_ResetResult(interp);
     Tcl_SetObjResult(interp, Tcl_NewStringObj(message, -1));
     return TCL_ERROR;
+}
+
+// Raises a row of a module's failure table: its message, and the code
+// {KELB <module> <condition> ?detail?}.
+inline int Fail(Tcl_Interp *interp, const char *module, const Failure &failure,
+                const char *detail = nullptr) noexcept {
+    return Fail(interp, failure.message, ErrorCode{module, failure.condition}, detail);
 }
 
 inline constexpr ErrorCode kNoMemory{"CORE", "MEMORY"};

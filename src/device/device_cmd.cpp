@@ -8,7 +8,7 @@
 
 #include "core/tcl_support.h"
 #include "device/device.h"
-#include "device/device_errors.h"
+#include "device/device_fail.h"
 #include "device/device_lists.h"
 
 namespace kelb {
@@ -62,10 +62,7 @@ int DeviceResetCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 std::optional<DevicePort> ReportedPort(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
     const char *name = Tcl_GetString(objv[2]);
     std::optional<DevicePort> port = DeviceFindPort(name);
-    if (!port) {
-        Tcl_AppendResult(interp, "Unknown port: \"", name, "\"", nullptr);
-        SetErrorCode(interp, kDevicePortError, name);
-    }
+    if (!port) DeviceFail(interp, kUnknownPortToDescribe, name);
     return port;
 }
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "device/device.h"
-#include "device/device_errors.h"
+#include "device/device_fail.h"
 #include "device/device_lists.h"
 
 namespace kelb {
@@ -39,9 +39,7 @@ std::optional<DevicePort> DeviceFindPort(std::string_view name) {
 namespace {
 
 void AppendUnknownPort(Tcl_Interp *interp, const char *name) {
-    if (interp == nullptr) return;
-    Tcl_AppendResult(interp, "unknown port \"", name, "\": ", nullptr);
-    SetErrorCode(interp, kDevicePortError, name);
+    if (interp != nullptr) DeviceFail(interp, kUnknownPortToUse, name);
 }
 
 }  // namespace

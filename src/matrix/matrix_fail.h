@@ -16,7 +16,14 @@ namespace kelb {
 inline constexpr const char *kMatrixModule = "MATRIX";
 
 inline int Fail(Tcl_Interp *interp, const MatrixFailure &failure) noexcept {
-    return Fail(interp, failure.message, ErrorCode{kMatrixModule, failure.condition});
+    return Fail(interp, kMatrixModule, failure);
+}
+
+// The same, with the text of `detail` right after the message.
+inline int Fail(Tcl_Interp *interp, const MatrixFailure &failure, Tcl_Obj *detail) noexcept {
+    Fail(interp, failure);
+    Tcl_AppendObjToObj(Tcl_GetObjResult(interp), detail);
+    return TCL_ERROR;
 }
 
 }  // namespace kelb

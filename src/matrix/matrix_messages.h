@@ -9,12 +9,11 @@
 
 #pragma once
 
+#include "core/failure.h"
+
 namespace kelb {
 
-struct MatrixFailure {
-    const char *message;
-    const char *condition;
-};
+using MatrixFailure = Failure;
 
 using MatrixError = const MatrixFailure *;
 
@@ -68,8 +67,15 @@ inline constexpr MatrixFailure kOffsetTooShort{"Offset must hold x and y", kShap
 inline constexpr MatrixFailure kScaleTooShort{"Scale must hold x and y", kShapeCondition};
 inline constexpr MatrixFailure kPointsTooShort{"Points must hold x and y", kShapeCondition};
 
-// Prefix of the message for an operand mexpr cannot read; the code is
-// kBadArgumentCondition, replacing whatever the failed reading left.
-inline constexpr const char *kBadArgumentPrefix = "Bad Argument: ";
+// An operand mexpr cannot read; the operand follows the message, and the
+// code replaces whatever the failed reading left.
+inline constexpr MatrixFailure kBadArgument{"Bad Argument: ", kBadArgumentCondition};
+
+// Every condition above, for the check against the manual pages.
+inline constexpr const char *kMatrixConditions[] = {
+    kBadArgumentCondition, kColumnsCondition,       kEmptyCondition,    kSingularCondition,
+    kOverflowCondition,    kUnimplementedCondition, kNonConformingCondition, kMissingCondition,
+    kNotSquareCondition,   kNonvectorCondition,     kRangeCondition,    kShapeCondition,
+};
 
 }  // namespace kelb

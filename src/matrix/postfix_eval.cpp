@@ -34,15 +34,6 @@ struct EntrySource {
     bool transposed;   // whether the entry holds it transposed
 };
 
-// The message replaces the reading's own, and so does the code.
-int BadArgument(Tcl_Interp *interp, Tcl_Obj *operand) {
-    Tcl_Obj *message = Tcl_NewStringObj(kBadArgumentPrefix, -1);
-    Tcl_AppendObjToObj(message, operand);
-    Tcl_SetObjResult(interp, message);
-    SetErrorCode(interp, {kMatrixModule, kBadArgumentCondition});
-    return TCL_ERROR;
-}
-
 }  // namespace
 
 int EvaluatePostfix(const PostfixCalculator &calculator, Tcl_Interp *interp, int objc,
@@ -86,7 +77,7 @@ int EvaluatePostfix(const PostfixCalculator &calculator, Tcl_Interp *interp, int
         Matrix *entry = stack.Push();
         if (entry == nullptr) return Fail(interp, kStackOverflow);
         if (MatrixFromObj(interp, objv[i], *entry, &lastElements) != TCL_OK) {
-            return calculator.prefixBadOperand ? BadArgument(interp, objv[i]) : TCL_ERROR;
+            return calculator.prefixBadOperand ? Fail(interp, kBadArgument, objv[i]) : TCL_ERROR;
         }
         sources[stack.depth() - 1] = {objv[i], false};
         lastOperandDepth = stack.depth();

@@ -8,6 +8,7 @@
 #include "process/process_cmd.h"
 
 #include "process/process_binding.h"
+#include "process/process_errors.h"
 
 namespace kelb {
 
@@ -16,10 +17,8 @@ namespace {
 using process::ProcessRecord;
 using process::ProcessState;
 
-// The closed list of the module's error codes, {KELB PROCESS <condition>
-// ?detail?}; the manual page lists them.
-constexpr ErrorCode kUnknownPid{"PROCESS", "PID"};      // detail: the pid
-constexpr ErrorCode kCreateFailed{"PROCESS", "CREATE"};
+const Failure &kUnknownPid = kProcessFailures[0];
+const Failure &kCreateFailed = kProcessFailures[1];
 
 constexpr char kPidUsage[] = "command pid option ?value?";
 
@@ -35,7 +34,7 @@ ProcessRecord *GetRecord(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
     int pid;
     if (!GetPid(interp, objv, &pid)) return nullptr;
     ProcessRecord *record = ProcessScheduler().table().Find(pid);
-    if (!record) Fail(interp, "Bad Process ID", kUnknownPid, Tcl_GetString(objv[2]));
+    if (!record) Fail(interp, "PROCESS", kUnknownPid, Tcl_GetString(objv[2]));
     return record;
 }
 
@@ -48,7 +47,7 @@ int CreateCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     if (record && objc > 3 && ProcessConfigure(interp, *record, objc, objv, 3) != TCL_OK) {
         return TCL_ERROR;
     }
-    if (!record) return Fail(interp, "Error In Creating New Process", kCreateFailed);
+    if (!record) return Fail(interp, "PROCESS", kCreateFailed);
     Tcl_SetObjResult(interp, Tcl_NewIntObj(record->pid));
     return TCL_OK;
 }

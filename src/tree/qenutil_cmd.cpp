@@ -11,6 +11,7 @@
 #include "core/tcl_support.h"
 #include "tree/tree_address.h"
 #include "tree/tree_export.h"
+#include "tree/tree_fail.h"
 #include "tree/tree_module.h"
 #include "tree/tree_value.h"
 
@@ -42,8 +43,9 @@ private:
 //     Each option toggles one list: -ti/-tj the node's own i/j children,
 //     -ri/-rj the lists followed below them.
 int ExportCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
-    if (node == nullptr) return TreeReportError(interp);
+    TreeError error;
+    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false, error);
+    if (node == nullptr) return TreeFail(interp, error);
     static const char *const options[] = {"-ti", "-tj", "-ri", "-rj", nullptr};
     unsigned flags[2] = {kExportI | kExportJ, kExportI | kExportJ};  // top, deep
     for (int i = 3; i < objc; ++i) {
@@ -62,7 +64,7 @@ int ExportCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 
 // Syntax: qenutil import ?arg ...?
 int ImportCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
-    return TreeFailWith(interp, kTreeUnimplemented, {});
+    return TreeFail(interp, kTreeUnimplemented, {});
 }
 
 // Syntax: qenutil nexttoken address index
@@ -72,11 +74,12 @@ int NextTokenCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     int index = 0;
     if (Tcl_GetIntFromObj(interp, objv[3], &index) != TCL_OK) return TCL_ERROR;
     const std::string_view address = TreeWord(objv[2]);
-    if (address.empty() || address[0] != '/') return TreeFailWith(interp, kTreeBadAddress, address);
+    if (address.empty() || address[0] != '/') return TreeFail(interp, kTreeBadAddress, address);
     std::string_view name;
     std::int64_t position = index;
-    const int end = TreeNextToken(address, name, position, TreeModuleStore().error);
-    if (end == kTokenError) return TreeReportError(interp);
+    TreeError error;
+    const int end = TreeNextToken(address, name, position, error);
+    if (end == kTokenError) return TreeFail(interp, error);
     Tcl_Obj *result = Tcl_NewStringObj(name.data(), static_cast<TclSize>(name.size()));
     Tcl_AppendToObj(result, end == kTokenSlash ? " i " : end == kTokenDot ? " j " : " x ", 3);
     Tcl_SetObjResult(interp, result);
@@ -87,14 +90,15 @@ int NextTokenCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 //     A list of {type name} pairs, one per name of the address.
 int SplitCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     const std::string_view address = TreeWord(objv[2]);
-    if (address.empty() || address[0] != '/') return TreeFailWith(interp, kTreeBadAddress, address);
+    if (address.empty() || address[0] != '/') return TreeFail(interp, kTreeBadAddress, address);
     ObjRef result(Tcl_NewObj());
     const char *type = "i";
     std::int64_t position = 0;
+    TreeError error;
     for (;;) {
         std::string_view name;
-        const int end = TreeNextToken(address, name, position, TreeModuleStore().error);
-        if (end == kTokenError) return TreeReportError(interp);
+        const int end = TreeNextToken(address, name, position, error);
+        if (end == kTokenError) return TreeFail(interp, error);
         Tcl_Obj *pair[2] = {Tcl_NewStringObj(type, 1),
                             Tcl_NewStringObj(name.data(), static_cast<TclSize>(name.size()))};
         Tcl_ListObjAppendElement(nullptr, result.get(), Tcl_NewListObj(2, pair));
@@ -113,8 +117,9 @@ int NodesCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
 
 // Syntax: qenutil record address
 int RecordCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
-    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
-    if (node == nullptr) return TreeReportError(interp);
+    TreeError error;
+    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false, error);
+    if (node == nullptr) return TreeFail(interp, error);
     char identity[16];
     std::snprintf(identity, sizeof identity, "/#%x", static_cast<unsigned>(node->id));
     Tcl_SetObjResult(interp, Tcl_NewStringObj(identity, -1));
@@ -125,11 +130,11 @@ int RecordCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 int AddressCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     const std::string_view word = TreeWord(objv[2]);
     if (word.size() < 2 || word[0] != '/' || word[1] != '#') {
-        return TreeFailWith(interp, kTreeBadAddress, word);
+        return TreeFail(interp, kTreeBadAddress, word);
     }
     NodeId id = 0;
     Node *node = TreeParseIdentity(word.substr(2), id) ? TreeNodeById(TreeModuleStore(), id) : nullptr;
-    if (node == nullptr) return TreeFailWith(interp, kTreeInvalidRecord, word);
+    if (node == nullptr) return TreeFail(interp, kTreeInvalidRecord, word);
     const std::string address = TreeNodeAddress(node);
     Tcl_SetObjResult(interp, Tcl_NewStringObj(address.data(), static_cast<TclSize>(address.size())));
     return TCL_OK;

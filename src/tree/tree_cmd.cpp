@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/tcl_support.h"
+#include "tree/tree_fail.h"
 #include "tree/tree_module.h"
 #include "tree/tree_transfer.h"
 #include "tree/tree_value.h"
@@ -34,8 +35,9 @@ int CreateCmd(Tcl_Interp *, int, Tcl_Obj *const objv[]) {
 // Syntax: tree set address val
 //     The node (made if missing) gets a private copy of val.
 int SetCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
-    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), true);
-    if (node == nullptr) return TreeReportError(interp);
+    TreeError error;
+    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), true, error);
+    if (node == nullptr) return TreeFail(interp, error);
     if (TreeSetValue(node, Tcl_DuplicateObj(objv[3]), interp) != TCL_OK) return TCL_ERROR;
     Tcl_ResetResult(interp);
     return TCL_OK;
@@ -43,15 +45,17 @@ int SetCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 
 // Syntax: tree parent address
 int ParentCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
-    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
-    if (node == nullptr) return TreeReportError(interp);
+    TreeError error;
+    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false, error);
+    if (node == nullptr) return TreeFail(interp, error);
     return node->parent != nullptr ? SetString(interp, TreeNodeAddress(node->parent)) : TCL_OK;
 }
 
 // Syntax: tree parenttype address
 int ParentTypeCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
-    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
-    if (node == nullptr) return TreeReportError(interp);
+    TreeError error;
+    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false, error);
+    if (node == nullptr) return TreeFail(interp, error);
     switch (node->parentType) {
     case ChildType::I: return SetString(interp, "i");
     case ChildType::J: return SetString(interp, "j");
@@ -65,15 +69,16 @@ int ParentTypeCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 //     with "."; each name is followed by a blank.
 int ChildrenCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     std::string_view word = TreeWord(objv[2]);
-    if (word.empty() || word[0] != '/') return TreeFailWith(interp, kTreeBadAddress, word);
+    if (word.empty() || word[0] != '/') return TreeFail(interp, kTreeBadAddress, word);
     ChildType type = ChildType::J;
     if (word.size() > 1 && word.back() == '/') {
         word.remove_suffix(1);
         type = ChildType::I;
     }
     if (word == "/") type = ChildType::I;
-    Node *node = TreeLookup(TreeModuleStore(), word, false);
-    if (node == nullptr) return TreeReportError(interp);
+    TreeError error;
+    Node *node = TreeLookup(TreeModuleStore(), word, false, error);
+    if (node == nullptr) return TreeFail(interp, error);
     // One walk over the list, into a buffer the result then takes over.
     DString names;
     for (const Node *child = node->ChildList(type); child != nullptr; child = child->next) {
@@ -97,8 +102,8 @@ int ExistsCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 int RmCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     const std::string_view address = TreeWord(objv[2]);
     Node *node = TreeLookup(TreeModuleStore(), address, false);
-    if (node == nullptr) return TreeFailWith(interp, kTreeNodeNotFound, address);
-    if (node == TreeModuleStore().treeRoot) return TreeFailWith(interp, kTreeBadRoot, {});
+    if (node == nullptr) return TreeFail(interp, kTreeNodeNotFound, address);
+    if (node == TreeModuleStore().treeRoot) return TreeFail(interp, kTreeBadRoot, {});
     TreeRemove(TreeModuleStore(), node);
     return TCL_OK;
 }
@@ -106,8 +111,9 @@ int RmCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 // Words after the destination, "-force" and "-recurse" among them, are
 // ignored: the table row never lets them reach here.
 int Transfer(Tcl_Interp *interp, Tcl_Obj *const objv[], TreeOp op) {
-    if (!TreeTransfer(TreeModuleStore(), TreeWord(objv[2]), TreeWord(objv[3]), op)) {
-        return TreeReportError(interp);
+    TreeError error;
+    if (!TreeTransfer(TreeModuleStore(), TreeWord(objv[2]), TreeWord(objv[3]), op, error)) {
+        return TreeFail(interp, error);
     }
     return TCL_OK;
 }

@@ -6,54 +6,54 @@
 
 namespace kelb {
 
-namespace {
-
 // Indexed by code. The spellings are the store's own and scripts match
 // on them, so they stay exactly as they are.
-const char *const kTreeErrorTable[] = {
-    "",                              // 0
-    "Unknown Error: ",               // 1
-    "Node Not Found: ",              // 2
-    "Node Already Exists: ",         // 3
-    "Bad Address: ",                 // 4
-    "Bad Token: ",                   // 5
-    "Bad Root Operation",            // 6
-    "Invalid Record Number: ",       // 7
-    "Unimplimented Command",         // 8
-    "Not a Tcl Variable: ",          // 9
-    "Memory Error",                  // 10
-    "Illegal Character in Address",  // 11
-    "Last Error In Table",           // end marker, never reported
+const TreeCondition kTreeConditions[kTreeErrorCount] = {
+    // No error; never reported.
+    {"", "UNKNOWN"},
+    // A code outside this table; never raised by the store itself.
+    {"Unknown Error: ", "UNKNOWN"},
+    // A lookup that does not create met a missing name; rm of any address
+    // that finds no node. Detail: the address.
+    {"Node Not Found: ", "NODE_NOT_FOUND"},
+    // cp, ln or mv onto a node that exists. Detail: the destination.
+    {"Node Already Exists: ", "NODE_EXISTS"},
+    // An address without its leading "/", an identity word without "/#",
+    // or a copy or move that would land inside its own source. Detail:
+    // the word.
+    {"Bad Address: ", "BAD_ADDRESS"},
+    // A name of 32 or more characters. Detail: the whole address.
+    {"Bad Token: ", "BAD_TOKEN"},
+    // rm of "/", or "/" as the source of cp, ln or mv.
+    {"Bad Root Operation", "BAD_ROOT"},
+    // An identity that names no live node. Detail: the word.
+    {"Invalid Record Number: ", "INVALID_RECORD"},
+    // qenutil import.
+    {"Unimplimented Command", "UNIMPLEMENTED"},
+    // A node without value used as a variable. Detail: the name.
+    {"Not a Tcl Variable: ", "NOT_VARIABLE"},
+    // A copy that links would make far larger than the tree. Detail: the
+    // destination.
+    {"Memory Error", "MEMORY"},
+    // A control character, DEL or a byte above 0x7E in an address.
+    {"Illegal Character in Address", "ILLEGAL_CHARACTER"},
+    // A load in a thread other than the one that owns the store.
+    {"the tree store is in use by another thread", "THREAD"},
 };
 
-// The same order: what scripts trap on.
-const char *const kTreeErrorConditions[] = {
-    "UNKNOWN",            // 0, never reported
-    "UNKNOWN",            // 1
-    "NODE_NOT_FOUND",     // 2
-    "NODE_EXISTS",        // 3
-    "BAD_ADDRESS",        // 4
-    "BAD_TOKEN",          // 5
-    "BAD_ROOT",           // 6
-    "INVALID_RECORD",     // 7
-    "UNIMPLEMENTED",      // 8
-    "NOT_VARIABLE",       // 9
-    "MEMORY",             // 10
-    "ILLEGAL_CHARACTER",  // 11
-};
-
-constexpr int kTableEnd = static_cast<int>(sizeof kTreeErrorTable / sizeof kTreeErrorTable[0]) - 1;
-static_assert(sizeof kTreeErrorConditions / sizeof kTreeErrorConditions[0] == kTableEnd);
+namespace {
 
 int ClampCode(int code) noexcept {
-    return code < 0 || code >= kTableEnd ? kTreeUnknownError : code;
+    return code < 0 || code >= kTreeErrorCount ? kTreeUnknownError : code;
 }
 
 }  // namespace
 
-const char *TreeErrorMessage(int code) noexcept { return kTreeErrorTable[ClampCode(code)]; }
+const char *TreeErrorMessage(int code) noexcept { return kTreeConditions[ClampCode(code)].message; }
 
-const char *TreeErrorCondition(int code) noexcept { return kTreeErrorConditions[ClampCode(code)]; }
+const char *TreeErrorCondition(int code) noexcept {
+    return kTreeConditions[ClampCode(code)].condition;
+}
 
 void TreeSetError(TreeError &error, int code, std::string_view detail) {
     error.code = ClampCode(code);

@@ -1,9 +1,9 @@
 // tree_error.h --
 //
-//     The tree store's numbered errors and the slot that holds the last
-//     one. An error is a fixed message from the table below plus a detail
-//     text (usually the address concerned); a command reports it as the
-//     message followed directly by the detail.
+//     The tree store's numbered errors. An error is a fixed message from
+//     the table below plus a detail text (usually the address concerned);
+//     a command reports it as the message followed directly by the detail,
+//     with the error code {KELB TREE <condition> ?detail?}.
 
 #pragma once
 
@@ -25,16 +25,30 @@ enum TreeErrorCode : int {
     kTreeNotVariable = 9,
     kTreeMemoryError = 10,
     kTreeIllegalCharacter = 11,
+    kTreeOwnedElsewhere = 12,
+    kTreeErrorCount
 };
+
+// One row of the table: the message scripts see and the condition they
+// trap on.
+struct TreeCondition {
+    const char *message;
+    const char *condition;
+};
+
+// The closed table, indexed by code; the manual's ERRORS list names every
+// condition in it.
+extern const TreeCondition kTreeConditions[kTreeErrorCount];
 
 // The message of a code; codes outside the table read as "Unknown Error: ".
 const char *TreeErrorMessage(int code) noexcept;
 
-// The condition word of a code in error codes {KELB TREE <condition>
-// ?detail?}: NODE_NOT_FOUND for "Node Not Found: ", and so on.
+// The condition word of a code: NODE_NOT_FOUND for "Node Not Found: ",
+// and so on.
 const char *TreeErrorCondition(int code) noexcept;
 
-// The last error set. Holds a private copy of the detail.
+// An error as the store's operations hand it back to their caller, which
+// raises it at once. Holds a private copy of the detail.
 struct TreeError {
     int code = kTreeNoError;
     std::string detail;
@@ -43,7 +57,7 @@ struct TreeError {
     std::string Text() const { return std::string(TreeErrorMessage(code)) + detail; }
 };
 
-// Records an error; a code outside 0..11 becomes 1 (Unknown Error).
+// Records an error; a code outside the table becomes 1 (Unknown Error).
 void TreeSetError(TreeError &error, int code, std::string_view detail);
 
 }  // namespace kelb

@@ -44,12 +44,12 @@ char *NoMemory() {
     return reinterpret_cast<char *>(obj);
 }
 
-// The value node the forwarder's address names now, or none with the
-// store's error set.
-Node *ForwardedNode(TreeStore &store, const Forwarder *forwarder) {
-    Node *node = TreeLookup(store, forwarder->Address(), false);
+// The value node the forwarder's address names now, or none with
+// `error` set.
+Node *ForwardedNode(TreeStore &store, const Forwarder *forwarder, TreeError &error) {
+    Node *node = TreeLookup(store, forwarder->Address(), false, error);
     if (node != nullptr && node->kind != NodeKind::Value) {
-        TreeSetError(store.error, kTreeNotVariable, forwarder->Address());
+        TreeSetError(error, kTreeNotVariable, forwarder->Address());
         return nullptr;
     }
     return node;
@@ -60,7 +60,8 @@ char *ForwarderTraceProc(ClientData clientData, Tcl_Interp *interp, const char *
 
 char *ForwardAccess(Forwarder *forwarder, Tcl_Interp *interp, int flags) {
     TreeStore &store = TreeModuleStore();
-    Node *node = ForwardedNode(store, forwarder);
+    TreeError error;
+    Node *node = ForwardedNode(store, forwarder, error);
     if (flags & TCL_TRACE_UNSETS) {
         if (node != nullptr) TreeValueUnset(node->value);
         // Tcl removed our trace with the unset; the stand-in goes on.
@@ -71,7 +72,7 @@ char *ForwardAccess(Forwarder *forwarder, Tcl_Interp *interp, int flags) {
     }
     if (node == nullptr) {
         VarSetRaw(forwarder->Var(), nullptr);
-        return ErrorResult(store.error);
+        return ErrorResult(error);
     }
     if (flags & TCL_TRACE_READS) {
         VarSetRaw(forwarder->Var(), TreeNodeValue(node));

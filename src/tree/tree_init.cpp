@@ -10,6 +10,7 @@
 #include "core/tcl_support.h"
 #include "tree/tree_api.h"
 #include "tree/tree_commands.h"
+#include "tree/tree_fail.h"
 #include "tree/tree_module.h"
 #include "tree/tree_resolver.h"
 #include "tree/tree_record.h"
@@ -46,7 +47,7 @@ int Tree_Init(Tcl_Interp *interp) {
     return GuardCommand(interp, [interp] {
         TreeModule *module = TreeModuleClaim();
         if (module == nullptr) {
-            return Fail(interp, "the tree store is in use by another thread", {"TREE", "THREAD"});
+            return TreeFail(interp, kTreeOwnedElsewhere, {});
         }
         InterpState *state = nullptr;
         try {

@@ -1,7 +1,7 @@
 // tree_module.cpp --
 //
 //     The module state, its owning thread, the interpreters that hold the
-//     store, and error reports.
+//     store.
 
 #include "tree/tree_module.h"
 
@@ -104,22 +104,6 @@ InterpState *TreeAttachInterp(Tcl_Interp *interp) {
     module.interps.push_back(state);
     Tcl_SetAssocData(interp, kAssocKey, InterpDeleted, state);
     return state;
-}
-
-int TreeReportError(Tcl_Interp *interp) {
-    const TreeError &error = treeModule->store.error;
-    Tcl_ResetResult(interp);
-    Tcl_Obj *message = Tcl_NewStringObj(TreeErrorMessage(error.code), -1);
-    Tcl_AppendToObj(message, error.detail.data(), static_cast<TclSize>(error.detail.size()));
-    Tcl_SetObjResult(interp, message);
-    SetErrorCode(interp, {"TREE", TreeErrorCondition(error.code)},
-                 error.detail.empty() ? nullptr : error.detail.c_str());
-    return TCL_ERROR;
-}
-
-int TreeFailWith(Tcl_Interp *interp, int code, std::string_view detail) {
-    TreeSetError(treeModule->store.error, code, detail);
-    return TreeReportError(interp);
 }
 
 }  // namespace kelb

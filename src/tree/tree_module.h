@@ -2,7 +2,7 @@
 //
 //     The tree store's Tcl binding as a whole: the one store the
 //     interpreters of the owning thread share, their per-interpreter
-//     states, and the error reports the commands share.
+//     states.
 //
 //     The store lives in one thread at a time, since its values are that
 //     thread's Tcl objects. The first thread whose interpreter loads the
@@ -51,13 +51,5 @@ TreeStore &TreeModuleStore() noexcept;
 // interpreter is deleted (then this returns none).
 InterpState *TreeInterpState(Tcl_Interp *interp) noexcept;
 InterpState *TreeAttachInterp(Tcl_Interp *interp);
-
-// Reports the store's last error: the interpreter result becomes the
-// message followed directly by the detail, with its error code. Returns
-// TCL_ERROR.
-int TreeReportError(Tcl_Interp *interp);
-
-// Records an error and reports it.
-int TreeFailWith(Tcl_Interp *interp, int code, std::string_view detail);
 
 }  // namespace kelb

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "core/tcl_support.h"
+#include "tree/tree_fail.h"
 #include "tree/tree_forwarder.h"
 #include "tree/tree_module.h"
 #include "tree/tree_value.h"
@@ -29,19 +30,20 @@ namespace kelb {
 namespace {
 
 // The variable of the value node at `address` in this interpreter, or
-// none with the store's error set (the store must exist).
-Tcl_Var ResolveAddress(InterpState *state, TreeStore &store, std::string_view address) {
-    Node *node = TreeLookup(store, address, false);
+// none with `error` set (the store must exist).
+Tcl_Var ResolveAddress(InterpState *state, TreeStore &store, std::string_view address,
+                       TreeError &error) {
+    Node *node = TreeLookup(store, address, false, error);
     if (node != nullptr && node->kind != NodeKind::Value) {
-        TreeSetError(store.error, kTreeNotVariable, address);
+        TreeSetError(error, kTreeNotVariable, address);
         return nullptr;
     }
     return node != nullptr ? TreeValueVar(state, node->value) : nullptr;
 }
 
 // Syntax: Tcl_ResolveVarProc.
-//     A failure leaves the store's message and error code only when the
-//     caller asks for a message ("info exists" does not).
+//     A failure raises the store's error only when the caller asks for a
+//     message ("info exists" does not).
 int TreeVarResolver(Tcl_Interp *interp, const char *name, Tcl_Namespace *, int flags,
                     Tcl_Var *rPtr) noexcept {
     if (name[0] != '/') return TCL_CONTINUE;
@@ -54,17 +56,15 @@ int TreeVarResolver(Tcl_Interp *interp, const char *name, Tcl_Namespace *, int f
     try {
         if (module == nullptr || state == nullptr) {
             // An interpreter on its way out: no node is a variable there.
-            if (flags & TCL_LEAVE_ERR_MSG) {
-                const std::string message = std::string(TreeErrorMessage(kTreeNotVariable)) + name;
-                Fail(interp, message.c_str(), {"TREE", TreeErrorCondition(kTreeNotVariable)}, name);
-            }
+            if (flags & TCL_LEAVE_ERR_MSG) TreeFail(interp, kTreeNotVariable, name);
             return TCL_ERROR;
         }
-        if (Tcl_Var var = ResolveAddress(state, module->store, name)) {
+        TreeError error;
+        if (Tcl_Var var = ResolveAddress(state, module->store, name, error)) {
             *rPtr = var;
             return TCL_OK;
         }
-        if (flags & TCL_LEAVE_ERR_MSG) TreeReportError(interp);
+        if (flags & TCL_LEAVE_ERR_MSG) TreeFail(interp, error);
     } catch (...) {
         if (flags & TCL_LEAVE_ERR_MSG) Fail(interp, "not enough memory", kNoMemory);
     }
@@ -79,7 +79,8 @@ Tcl_Var FetchLocal(Tcl_Interp *interp, const std::string &address) noexcept {
     InterpState *state = TreeInterpState(interp);
     if (module == nullptr || state == nullptr) return nullptr;
     try {
-        if (Tcl_Var var = ResolveAddress(state, module->store, address)) return var;
+        TreeError unused;
+        if (Tcl_Var var = ResolveAddress(state, module->store, address, unused)) return var;
         return TreeForwarderVar(state, address);
     } catch (...) {
         // No memory for a record: the local stays an ordinary variable.

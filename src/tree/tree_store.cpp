@@ -28,11 +28,11 @@ Node *RawChild(TreeStore &store, Node *parent, ChildType type, std::string_view 
 // `current`. Returns the last node made, or none on a tokenizer error
 // (the nodes made so far stay).
 Node *CreateRest(TreeStore &store, std::string_view address, Node *current, ChildType type,
-                 std::string_view name, int end, std::int64_t position) {
+                 std::string_view name, int end, std::int64_t position, TreeError &error) {
     current = TreeNewChild(store, current, type, name);
     while (end != kTokenEnd) {
         type = static_cast<ChildType>(end);
-        end = TreeNextToken(address, name, position, store.error);
+        end = TreeNextToken(address, name, position, error);
         if (end == kTokenError) return nullptr;
         current = TreeNewChild(store, current, type, name);
     }
@@ -113,17 +113,18 @@ Node *FindPlain(TreeStore &store, std::string_view address, bool create) {
 // The walk behind TreeLookup and TreeProbe. In Probe mode a missing name
 // stops the walk: the rest is only checked, and the deepest node reached
 // is returned with *complete false.
-Node *Walk(TreeStore &store, std::string_view address, WalkMode mode, bool *complete) {
+Node *Walk(TreeStore &store, std::string_view address, WalkMode mode, bool *complete,
+           TreeError &error) {
     if (complete != nullptr) *complete = true;
     if (TreeAddressAt(address, 0) != '/') {
-        TreeSetError(store.error, kTreeBadAddress, address);
+        TreeSetError(error, kTreeBadAddress, address);
         return nullptr;
     }
     const char second = TreeAddressAt(address, 1);
     if (second == '#') {
         NodeId id = 0;
         Node *node = TreeParseIdentity(address.substr(2), id) ? TreeNodeById(store, id) : nullptr;
-        if (node == nullptr) TreeSetError(store.error, kTreeInvalidRecord, address);
+        if (node == nullptr) TreeSetError(error, kTreeInvalidRecord, address);
         return node;
     }
     Node *current = store.treeRoot;
@@ -132,7 +133,7 @@ Node *Walk(TreeStore &store, std::string_view address, WalkMode mode, bool *comp
     std::int64_t position = 0;
     std::string_view name;
     for (;;) {
-        const int end = TreeNextToken(address, name, position, store.error);
+        const int end = TreeNextToken(address, name, position, error);
         if (end == kTokenError) return nullptr;
         Node *raw = RawChild(store, current, type, name);
         Node *child = raw != nullptr ? TreeFollow(store, raw) : nullptr;
@@ -147,13 +148,13 @@ Node *Walk(TreeStore &store, std::string_view address, WalkMode mode, bool *comp
         }
         switch (mode) {
         case WalkMode::Find:
-            TreeSetError(store.error, kTreeNodeNotFound, address);
+            TreeSetError(error, kTreeNodeNotFound, address);
             return nullptr;
         case WalkMode::Probe:
             *complete = false;
-            return TreeCheckAddress(address, store.error) ? current : nullptr;
+            return TreeCheckAddress(address, error) ? current : nullptr;
         case WalkMode::Create:
-            return CreateRest(store, address, current, type, name, end, position);
+            return CreateRest(store, address, current, type, name, end, position, error);
         }
     }
 }
@@ -263,15 +264,15 @@ TreeStore::~TreeStore() {
     pool.Release(treeRoot);
 }
 
-Node *TreeLookup(TreeStore &store, std::string_view address, bool create) {
+Node *TreeLookup(TreeStore &store, std::string_view address, bool create, TreeError &error) {
     // The common cases, finding a node or making one under an existing
     // parent, take the short way.
     if (Node *node = FindPlain(store, address, create)) return node;
-    return Walk(store, address, create ? WalkMode::Create : WalkMode::Find, nullptr);
+    return Walk(store, address, create ? WalkMode::Create : WalkMode::Find, nullptr, error);
 }
 
-Node *TreeProbe(TreeStore &store, std::string_view address, bool &complete) {
-    return Walk(store, address, WalkMode::Probe, &complete);
+Node *TreeProbe(TreeStore &store, std::string_view address, bool &complete, TreeError &error) {
+    return Walk(store, address, WalkMode::Probe, &complete, error);
 }
 
 Node *TreeNodeById(TreeStore &store, NodeId id) noexcept {

@@ -83,7 +83,6 @@ struct TreeStore {
     IdTable ids;                        // live nodes by identity
     NodeId lastId = 0;                  // the identity given out last
     bool idsWrapped = false;            // lastId went round: check identities in use
-    TreeError error;                    // the last error set
     TreeValueOps *valueOps = nullptr;   // none: nodes are given no values
     LookupMemo memo;                    // a shortcut for the next lookup
 };
@@ -96,15 +95,21 @@ struct TreePlace {
 };
 
 // Finds the node of an address; with `create`, makes every missing node on
-// the way. Links are followed at every step. Returns none with the error
+// the way. Links are followed at every step. Returns none with `error`
 // set on failure.
-Node *TreeLookup(TreeStore &store, std::string_view address, bool create);
+Node *TreeLookup(TreeStore &store, std::string_view address, bool create, TreeError &error);
+
+// The same, for a caller that only asks whether the node is there.
+inline Node *TreeLookup(TreeStore &store, std::string_view address, bool create) {
+    TreeError unused;
+    return TreeLookup(store, address, create, unused);
+}
 
 // Walks an address as far as existing nodes reach, without creating.
 // Returns the deepest node reached (the addressed node itself when
-// `complete` comes back true), or none with the error set when the
-// address does not read.
-Node *TreeProbe(TreeStore &store, std::string_view address, bool &complete);
+// `complete` comes back true), or none with `error` set when the address
+// does not read.
+Node *TreeProbe(TreeStore &store, std::string_view address, bool &complete, TreeError &error);
 
 // The live node with this identity, or none (also for 0, the root's).
 Node *TreeNodeById(TreeStore &store, NodeId id) noexcept;

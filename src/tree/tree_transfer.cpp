@@ -80,32 +80,32 @@ bool IsWithin(const Node *node, const Node *top) noexcept {
 }
 
 bool CopyTo(TreeStore &store, const Node *source, std::string_view sourceText,
-            std::string_view dest) {
+            std::string_view dest, TreeError &error) {
     bool complete = false;
-    const Node *landing = TreeProbe(store, dest, complete);
+    const Node *landing = TreeProbe(store, dest, complete, error);
     if (landing == nullptr) return false;
     // Links can repeat shared subtrees; a copy far larger than the whole
     // tree is refused rather than left to exhaust memory.
     const std::size_t budget = std::max<std::size_t>(store.liveNodes * 8, std::size_t{1} << 20);
     switch (CheckCopy(store, source, landing, budget)) {
     case CopyCheck::Fine: break;
-    case CopyCheck::LandsInside: TreeSetError(store.error, kTreeBadAddress, dest); return false;
-    case CopyCheck::Circular: TreeSetError(store.error, kTreeBadAddress, sourceText); return false;
-    case CopyCheck::TooLarge: TreeSetError(store.error, kTreeMemoryError, dest); return false;
+    case CopyCheck::LandsInside: TreeSetError(error, kTreeBadAddress, dest); return false;
+    case CopyCheck::Circular: TreeSetError(error, kTreeBadAddress, sourceText); return false;
+    case CopyCheck::TooLarge: TreeSetError(error, kTreeMemoryError, dest); return false;
     }
-    Node *to = TreeLookup(store, dest, true);
+    Node *to = TreeLookup(store, dest, true, error);
     if (to == nullptr) return false;
     TreeCopy(store, source, to);
     return true;
 }
 
-bool LinkTo(TreeStore &store, Node *source, std::string_view dest) {
+bool LinkTo(TreeStore &store, Node *source, std::string_view dest, TreeError &error) {
     // A link always names a node that is not a link (an identity address
     // can name a link node), so that links never chain.
     if (source->kind == NodeKind::Link) {
         if (Node *target = TreeFollow(store, source)) source = target;
     }
-    Node *to = TreeLookup(store, dest, true);
+    Node *to = TreeLookup(store, dest, true, error);
     if (to == nullptr) return false;
     store.memo.Forget();
     to->kind = NodeKind::Link;
@@ -133,23 +133,23 @@ void TakeOver(TreeStore &store, Node *from, Node *to) noexcept {
     TreeFreeSubtree(store, from);
 }
 
-bool MoveTo(TreeStore &store, Node *source, std::string_view dest) {
-    if (!dest.empty() && !TreeCheckAddress(dest, store.error)) return false;
+bool MoveTo(TreeStore &store, Node *source, std::string_view dest, TreeError &error) {
+    if (!dest.empty() && !TreeCheckAddress(dest, error)) return false;
     const TreePlace place = TreeUnlink(store, source);
     if (dest.empty()) {
         TreeFreeSubtree(store, source);
         return true;
     }
     bool complete = false;
-    const Node *landing = TreeProbe(store, dest, complete);
+    const Node *landing = TreeProbe(store, dest, complete, error);
     if (landing == nullptr || IsWithin(landing, source)) {
         // Reached through a link into the moved subtree: the node would
         // become its own descendant.
-        if (landing != nullptr) TreeSetError(store.error, kTreeBadAddress, dest);
+        if (landing != nullptr) TreeSetError(error, kTreeBadAddress, dest);
         TreeRelink(store, source, place);
         return false;
     }
-    Node *to = TreeLookup(store, dest, true);
+    Node *to = TreeLookup(store, dest, true, error);
     if (to == nullptr) {
         TreeRelink(store, source, place);
         return false;
@@ -160,21 +160,22 @@ bool MoveTo(TreeStore &store, Node *source, std::string_view dest) {
 
 }  // namespace
 
-bool TreeTransfer(TreeStore &store, std::string_view source, std::string_view dest, TreeOp op) {
-    Node *from = TreeLookup(store, source, false);
+bool TreeTransfer(TreeStore &store, std::string_view source, std::string_view dest, TreeOp op,
+                  TreeError &error) {
+    Node *from = TreeLookup(store, source, false, error);
     if (from == nullptr) return false;
     if (from == store.treeRoot) {
-        TreeSetError(store.error, kTreeBadRoot, {});
+        TreeSetError(error, kTreeBadRoot, {});
         return false;
     }
     if (TreeLookup(store, dest, false) != nullptr) {
-        TreeSetError(store.error, kTreeNodeExists, dest);
+        TreeSetError(error, kTreeNodeExists, dest);
         return false;
     }
     switch (op) {
-    case TreeOp::Copy: return CopyTo(store, from, source, dest);
-    case TreeOp::Link: return LinkTo(store, from, dest);
-    case TreeOp::Move: return MoveTo(store, from, dest);
+    case TreeOp::Copy: return CopyTo(store, from, source, dest, error);
+    case TreeOp::Link: return LinkTo(store, from, dest, error);
+    case TreeOp::Move: return MoveTo(store, from, dest, error);
     }
     return false;
 }

@@ -15,7 +15,7 @@ namespace kelb {
 enum class TreeOp { Copy = 1, Link = 2, Move = 3 };
 
 // Copies, links or moves the node at `source` to the new address `dest`.
-// Returns false with the store's error set on failure:
+// Returns false with `error` set on failure:
 //   - the source's lookup error, or "Bad Root Operation" for the root;
 //   - "Node Already Exists: " when dest names a node already;
 //   - "Bad Address: " dest when the destination would lie inside the
@@ -25,7 +25,8 @@ enum class TreeOp { Copy = 1, Link = 2, Move = 3 };
 //   - "Memory Error" dest when links make the copy more than many times
 //     larger than the whole tree.
 // A move to the empty address removes the source.
-bool TreeTransfer(TreeStore &store, std::string_view source, std::string_view dest, TreeOp op);
+bool TreeTransfer(TreeStore &store, std::string_view source, std::string_view dest, TreeOp op,
+                  TreeError &error);
 
 // Copies the value and the subtree of `from` (a link counts as its
 // target) into the new node `to`, without recursion. Each list of the

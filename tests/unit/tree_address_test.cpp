@@ -127,7 +127,7 @@ TEST(TreeCheckAddress, WholeAddressMustRead) {
 
 TEST(TreeError, CodesOutsideTheTableAreUnknown) {
     TreeError error;
-    TreeSetError(error, 12, "x");
+    TreeSetError(error, kTreeErrorCount, "x");
     EXPECT_EQ(error.Text(), "Unknown Error: x");
     TreeSetError(error, -3, "y");
     EXPECT_EQ(error.Text(), "Unknown Error: y");

@@ -52,8 +52,8 @@ class TreeTest : public ::testing::Test {
 protected:
     TreeTest() { store.valueOps = &values; }
 
-    Node *Make(const char *address) { return TreeLookup(store, address, true); }
-    Node *Find(const char *address) { return TreeLookup(store, address, false); }
+    Node *Make(const char *address) { return TreeLookup(store, address, true, error); }
+    Node *Find(const char *address) { return TreeLookup(store, address, false, error); }
     void SetValue(const char *address, const std::string &text) {
         StringValues::Set(*Make(address), text);
     }
@@ -71,10 +71,11 @@ protected:
         }
         return out;
     }
-    std::string ErrorText() const { return store.error.Text(); }
+    std::string ErrorText() const { return error.Text(); }
 
     StringValues values;  // declared first: the store frees values on destruction
     TreeStore store;
+    TreeError error;  // the error of the last operation that failed
 };
 
 }  // namespace kelb::testing

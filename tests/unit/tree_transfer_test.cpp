@@ -12,7 +12,7 @@ TEST_F(TreeTest, CopyReversesEachListAndCopiesValues) {
     Make("/a/x");
     SetValue("/a/y", "why");
     Make("/a.j");
-    ASSERT_TRUE(TreeTransfer(store, "/a", "/b", TreeOp::Copy));
+    ASSERT_TRUE(TreeTransfer(store, "/a", "/b", TreeOp::Copy, error));
     EXPECT_EQ(Names(Find("/b"), ChildType::I), "x y");
     EXPECT_EQ(Names(Find("/b"), ChildType::J), "j");
     EXPECT_EQ(ValueOf("/b"), "top");
@@ -25,13 +25,13 @@ TEST_F(TreeTest, CopyReversesEachListAndCopiesValues) {
 TEST_F(TreeTest, TransferRefusals) {
     Make("/a/x");
     Make("/b");
-    EXPECT_FALSE(TreeTransfer(store, "/", "/r", TreeOp::Copy));
+    EXPECT_FALSE(TreeTransfer(store, "/", "/r", TreeOp::Copy, error));
     EXPECT_EQ(ErrorText(), "Bad Root Operation");
-    EXPECT_FALSE(TreeTransfer(store, "/a", "/b", TreeOp::Move));
+    EXPECT_FALSE(TreeTransfer(store, "/a", "/b", TreeOp::Move, error));
     EXPECT_EQ(ErrorText(), "Node Already Exists: /b");
-    EXPECT_FALSE(TreeTransfer(store, "/nosuch", "/c", TreeOp::Link));
+    EXPECT_FALSE(TreeTransfer(store, "/nosuch", "/c", TreeOp::Link, error));
     EXPECT_EQ(ErrorText(), "Node Not Found: /nosuch");
-    EXPECT_FALSE(TreeTransfer(store, "/a", "/c\x01", TreeOp::Move));
+    EXPECT_FALSE(TreeTransfer(store, "/a", "/c\x01", TreeOp::Move, error));
     EXPECT_EQ(ErrorText(), "Illegal Character in Address");
     EXPECT_NE(Find("/a/x"), nullptr);
 }
@@ -39,15 +39,15 @@ TEST_F(TreeTest, TransferRefusals) {
 TEST_F(TreeTest, CopyIntoItsOwnSubtreeIsRefused) {
     Make("/a/x");
     const std::size_t before = store.liveNodes;
-    EXPECT_FALSE(TreeTransfer(store, "/a", "/a/b", TreeOp::Copy));
+    EXPECT_FALSE(TreeTransfer(store, "/a", "/a/b", TreeOp::Copy, error));
     EXPECT_EQ(ErrorText(), "Bad Address: /a/b");
-    EXPECT_FALSE(TreeTransfer(store, "/a", "/a/x/deep/er", TreeOp::Copy));
+    EXPECT_FALSE(TreeTransfer(store, "/a", "/a/x/deep/er", TreeOp::Copy, error));
     EXPECT_EQ(store.liveNodes, before);
     // Landing inside the source through a link counts as well.
     Node *l = Make("/l");
     l->kind = NodeKind::Link;
     l->linkTarget = Find("/a/x")->id;
-    EXPECT_FALSE(TreeTransfer(store, "/a", "/l/c", TreeOp::Copy));
+    EXPECT_FALSE(TreeTransfer(store, "/a", "/l/c", TreeOp::Copy, error));
     EXPECT_EQ(Find("/a/x")->iChildren, nullptr);
 }
 
@@ -56,7 +56,7 @@ TEST_F(TreeTest, CopyOfALinkToAnAncestorIsRefused) {
     up->kind = NodeKind::Link;
     up->linkTarget = Find("/a")->id;
     const std::size_t before = store.liveNodes;
-    EXPECT_FALSE(TreeTransfer(store, "/a", "/c", TreeOp::Copy));
+    EXPECT_FALSE(TreeTransfer(store, "/a", "/c", TreeOp::Copy, error));
     EXPECT_EQ(ErrorText(), "Bad Address: /a");
     EXPECT_EQ(store.liveNodes, before);
     // A link to a node beside the copy is copied as that node's contents.
@@ -65,7 +65,7 @@ TEST_F(TreeTest, CopyOfALinkToAnAncestorIsRefused) {
     side->kind = NodeKind::Link;
     side->linkTarget = Find("/s")->id;
     up->kind = NodeKind::Plain;
-    ASSERT_TRUE(TreeTransfer(store, "/a", "/c", TreeOp::Copy));
+    ASSERT_TRUE(TreeTransfer(store, "/a", "/c", TreeOp::Copy, error));
     EXPECT_EQ(ValueOf("/c/side/v"), "1");
     EXPECT_EQ(Find("/c/side")->kind, NodeKind::Plain);
 }
@@ -82,18 +82,18 @@ TEST_F(TreeTest, CopyThatLinksWouldBlowUpIsRefused) {
             link->linkTarget = Find(next.c_str())->id;
         }
     }
-    EXPECT_FALSE(TreeTransfer(store, "/n0", "/copy", TreeOp::Copy));
+    EXPECT_FALSE(TreeTransfer(store, "/n0", "/copy", TreeOp::Copy, error));
     EXPECT_EQ(ErrorText(), "Memory Error/copy");
     EXPECT_EQ(Find("/copy"), nullptr);
 }
 
 TEST_F(TreeTest, LinkNamesTheFinalTarget) {
     Node *a = Make("/a");
-    ASSERT_TRUE(TreeTransfer(store, "/a", "/l", TreeOp::Link));
+    ASSERT_TRUE(TreeTransfer(store, "/a", "/l", TreeOp::Link, error));
     EXPECT_EQ(Find("/l"), a);
     char id[32];
     snprintf(id, sizeof id, "/#%x", Find("/")->iChildren->id);  // the link node, newest
-    ASSERT_TRUE(TreeTransfer(store, id, "/l2", TreeOp::Link));
+    ASSERT_TRUE(TreeTransfer(store, id, "/l2", TreeOp::Link, error));
     EXPECT_EQ(Find("/l2"), a);
     TreeRemove(store, a);
     EXPECT_EQ(Find("/l2"), nullptr);
@@ -103,7 +103,7 @@ TEST_F(TreeTest, MoveKeepsValueAndChildren) {
     SetValue("/a", "v");
     Make("/a/x");
     Make("/a.y");
-    ASSERT_TRUE(TreeTransfer(store, "/a", "/b/c", TreeOp::Move));
+    ASSERT_TRUE(TreeTransfer(store, "/a", "/b/c", TreeOp::Move, error));
     EXPECT_EQ(Find("/a"), nullptr);
     EXPECT_EQ(ValueOf("/b/c"), "v");
     EXPECT_EQ(TreeNodeAddress(Find("/b/c/x")->parent), "/b/c");
@@ -114,7 +114,7 @@ TEST_F(TreeTest, MoveKeepsValueAndChildren) {
 
 TEST_F(TreeTest, MoveBelowItsOwnFormerPlace) {
     Make("/a/x");
-    ASSERT_TRUE(TreeTransfer(store, "/a", "/a/b", TreeOp::Move));
+    ASSERT_TRUE(TreeTransfer(store, "/a", "/a/b", TreeOp::Move, error));
     EXPECT_NE(Find("/a/b/x"), nullptr);
     EXPECT_EQ(Find("/a")->iChildren, Find("/a/b"));
 }
@@ -125,7 +125,7 @@ TEST_F(TreeTest, MoveThroughALinkIntoItselfIsRefused) {
     l->kind = NodeKind::Link;
     l->linkTarget = Find("/p/a/x")->id;
     Node *a = Find("/p/a");
-    EXPECT_FALSE(TreeTransfer(store, "/p/a", "/l/y", TreeOp::Move));
+    EXPECT_FALSE(TreeTransfer(store, "/p/a", "/l/y", TreeOp::Move, error));
     EXPECT_EQ(ErrorText(), "Bad Address: /l/y");
     EXPECT_EQ(Find("/p/a"), a);
     EXPECT_EQ(Names(Find("/p"), ChildType::I), "after a before");
@@ -135,7 +135,7 @@ TEST_F(TreeTest, MoveThroughALinkIntoItselfIsRefused) {
 TEST_F(TreeTest, MoveToTheEmptyAddressRemoves) {
     SetValue("/a/x", "1");
     const std::size_t before = store.liveNodes;
-    ASSERT_TRUE(TreeTransfer(store, "/a", "", TreeOp::Move));
+    ASSERT_TRUE(TreeTransfer(store, "/a", "", TreeOp::Move, error));
     EXPECT_EQ(store.liveNodes, before - 2);
     EXPECT_EQ(values.freed, std::vector<std::string>{"1"});
 }
@@ -149,7 +149,7 @@ TEST_F(TreeTest, LookupsAfterAnAncestorGoesStartAfresh) {
         while (Node *child = store.treeRoot->iChildren) TreeRemove(store, child);
         Make("/a/b/c");
         ASSERT_NE(Find("/a/b/c"), nullptr);  // leaves the lookup at /a/b/
-        ASSERT_TRUE(TreeTransfer(store, "/a", dest, TreeOp::Move));
+        ASSERT_TRUE(TreeTransfer(store, "/a", dest, TreeOp::Move, error));
         // The freed records go to new nodes, newest first: /m/x takes the
         // record /a/b had and gets a child "c".
         for (const char *address : {"/m", "/m/x", "/m/x/c"}) Make(address);

@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static TreeStore store;
     Node *found = TreeLookup(store, address, false);
     bool complete = false;
-    Node *probed = TreeProbe(store, address, complete);
+    Node *probed = TreeProbe(store, address, complete, error);
     if (found != nullptr) Check(probed == found && complete);
     Node *made = TreeLookup(store, address, true);
     if (made != nullptr) {

@@ -84,6 +84,7 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     kelbfuzz::Input in(data, size);
     TreeStore store;
+    TreeError error;
     std::vector<NodeId> seenIds;
     for (int ops = 0; ops < 200 && !in.empty(); ++ops) {
         const std::string a = Address(in);
@@ -98,10 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             }
             break;
         }
-        case 3: (void)TreeTransfer(store, a, Address(in), TreeOp::Copy); break;
-        case 4: (void)TreeTransfer(store, a, Address(in), TreeOp::Link); break;
-        case 5: (void)TreeTransfer(store, a, Address(in), TreeOp::Move); break;
-        case 6: (void)TreeTransfer(store, a, in.Below(4) == 0 ? "" : Address(in), TreeOp::Move); break;
+        case 3: (void)TreeTransfer(store, a, Address(in), TreeOp::Copy, error); break;
+        case 4: (void)TreeTransfer(store, a, Address(in), TreeOp::Link, error); break;
+        case 5: (void)TreeTransfer(store, a, Address(in), TreeOp::Move, error); break;
+        case 6: (void)TreeTransfer(store, a, in.Below(4) == 0 ? "" : Address(in), TreeOp::Move, error);
+                break;
         case 7: {
             // Identities of live and removed nodes, and made-up ones.
             NodeId id = seenIds.empty() ? in.Byte() : seenIds[in.Byte() % seenIds.size()];
@@ -115,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             if (node != nullptr) {
                 Check(node->id == id);
                 (void)TreeNodeAddress(node);
-                (void)TreeTransfer(store, address, Address(in), static_cast<TreeOp>(1 + in.Below(3)));
+                (void)TreeTransfer(store, address, Address(in),
+                                   static_cast<TreeOp>(1 + in.Below(3)), error);
             }
             break;
         }
