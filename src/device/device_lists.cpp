@@ -26,6 +26,10 @@ T &Immortal() {
 
 // The states of the threads that have instances. Only a thread itself
 // adds or removes its entry; the lock guards the table, not the states.
+// Unlike every other per-thread state of the package this is not in Tcl's
+// thread data: Tcl frees that before the interpreters whose deletion
+// closes a thread's last channels, and closing one takes its instance
+// off this table.
 struct ThreadStates {
     std::mutex mutex;
     std::unordered_map<std::thread::id, std::unique_ptr<DeviceThreadState>> byThread;
@@ -34,6 +38,7 @@ struct ThreadStates {
 }  // namespace
 
 DeviceSharedPorts &DevicePorts() {
+    // Owned by the module, never freed; any thread, under its own lock.
     return Immortal<DeviceSharedPorts>();
 }
 

@@ -13,6 +13,7 @@ namespace {
 
 // Serials of instance records, shared by the lists of every thread so
 // that no two records of the process ever carry the same one.
+// Owned by the module; taken atomically by any thread.
 std::atomic<std::uint64_t> nextInstanceSerial{1};
 
 // An emptied list gives its storage back, so that the lists hold no memory

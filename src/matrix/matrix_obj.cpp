@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "core/tcl_support.h"
+#include "core/thread_data.h"
 #include "matrix/double_text.h"
 #include "matrix/matrix_fail.h"
 
@@ -38,6 +39,7 @@ struct ObjTypes {
     const Tcl_ObjType *doubleType;
     const Tcl_ObjType *listType;
 };
+// Owned by the module; written once under objTypesSet, then read by any thread.
 constinit ObjTypes objTypes{};
 std::once_flag objTypesSet;
 
@@ -58,13 +60,11 @@ ObjTypes MakeObjTypes() {
 struct PrecisionState {
     bool notShortest;  // Tcl zero-fills new thread data: shortest
 };
-Tcl_ThreadDataKey precisionKey;
+constinit ThreadData<PrecisionState> precision;
+// Owned by the module; counted up atomically by any thread, read by all.
 constinit std::atomic<int> threadsWithPrecision{0};
 
-bool &ThreadWritesNonShortest() {
-    return static_cast<PrecisionState *>(Tcl_GetThreadData(&precisionKey, sizeof(PrecisionState)))
-        ->notShortest;
-}
+bool &ThreadWritesNonShortest() { return precision->notShortest; }
 
 void SetWritesShortestDoubles(bool shortest) {
     bool &notShortest = ThreadWritesNonShortest();

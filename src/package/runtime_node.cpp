@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "core/tcl_support.h"
+#include "core/thread_data.h"
 #include "process/process.h"
 #include "tree/tree_api.h"
 
@@ -38,11 +39,9 @@ struct RuntimeCounter {
     int pid;              // the process that advances it, while links is not empty
     RuntimeLink *links;   // the linking interpreters, newest first
 };
-Tcl_ThreadDataKey counterKey;
+constinit ThreadData<RuntimeCounter> counter;
 
-RuntimeCounter &Counter() noexcept {
-    return *static_cast<RuntimeCounter *>(Tcl_GetThreadData(&counterKey, sizeof(RuntimeCounter)));
-}
+RuntimeCounter &Counter() noexcept { return *counter; }
 
 // One run of the runtime process. The count wraps from the largest int to
 // the smallest, computed unsigned so that it never overflows. A write to

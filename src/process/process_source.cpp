@@ -10,6 +10,8 @@
 
 #include "process/process_binding.h"
 
+#include "core/thread_data.h"
+
 #include <new>
 #include <utility>
 
@@ -19,7 +21,8 @@ namespace {
 
 using process::Scheduler;
 
-// Pids are unique in the whole process, whichever thread makes them.
+// Pids are unique in the whole process, whichever thread makes them:
+// owned by the module, taken atomically by any thread.
 constinit process::PidCounter pids;
 
 // What each thread keeps, in Tcl's thread data (zeroed at first use):
@@ -30,11 +33,9 @@ struct ThreadState {
     Scheduler *scheduler;
     std::uint64_t waitingSetups;
 };
-Tcl_ThreadDataKey threadKey;
+constinit ThreadData<ThreadState> threadState;
 
-ThreadState &State() noexcept {
-    return *static_cast<ThreadState *>(Tcl_GetThreadData(&threadKey, sizeof(ThreadState)));
-}
+ThreadState &State() noexcept { return *threadState; }
 
 // A queued run. It names its process by pid, which is never reused, so a
 // run queued for a process that has since been killed finds nothing and is

@@ -17,7 +17,8 @@ namespace kelb {
 
 namespace {
 
-constexpr const char *kAssocKey = "KelbTree";
+// The key of each interpreter's InterpState in its associated data.
+constexpr char kInterpKey[] = "kelb::tree";
 
 // Set and read only by the owning thread; handed from one owner to the
 // next through `owner` (released when it is cleared, acquired when it is
@@ -102,7 +103,7 @@ InterpState *TreeAttachInterp(Tcl_Interp *interp) {
     module.interps.reserve(module.interps.size() + 1);
     InterpState *state = InterpStateCreate(interp);
     module.interps.push_back(state);
-    Tcl_SetAssocData(interp, kAssocKey, InterpDeleted, state);
+    Tcl_SetAssocData(interp, kInterpKey, InterpDeleted, state);
     return state;
 }
 

@@ -29,7 +29,8 @@ constexpr int kRecordTraceFlags = TCL_TRACE_WRITES | TCL_TRACE_UNSETS;
 
 // Addresses of removed nodes, kept for the traces that see their values
 // go (the nodes above may be gone by then), while such a value lives.
-// Rarely used, so kept out of every value.
+// Rarely used, so kept out of every value. Owned by the module, never
+// freed; touched only by the store's owning thread.
 std::unordered_map<const TreeValue *, std::string> &FormerAddresses() {
     static auto *addresses = new std::unordered_map<const TreeValue *, std::string>;
     return *addresses;
@@ -385,6 +386,7 @@ public:
 }  // namespace
 
 TreeValueOps &TreeTclValueOps() noexcept {
+    // Stateless; made on the first call, shared by every thread.
     static TclValueOps ops;
     return ops;
 }

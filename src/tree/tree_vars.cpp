@@ -228,6 +228,7 @@ namespace {
 
 // The compile procedure "global" had before it was wrapped; the same in
 // every interpreter and thread of the process.
+// Owned by the module; written once by the store's owning thread, read by it.
 CompileProc *originalGlobalCompile = nullptr;
 
 int CompileGlobal(Tcl_Interp *interp, Tcl_Parse *parsePtr, Command *cmdPtr,
@@ -248,6 +249,7 @@ int CompileGlobal(Tcl_Interp *interp, Tcl_Parse *parsePtr, Command *cmdPtr,
 namespace {
 
 // The fetcher of compiled locals; the same in every interpreter.
+// Owned by the module; written and read by the store's owning thread.
 VarLocalFetcher localFetcher = nullptr;
 
 // What the compiled-variable resolver leaves with Tcl for one local.

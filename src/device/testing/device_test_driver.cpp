@@ -18,6 +18,7 @@
 #include <thread>
 #include <utility>
 
+#include "core/thread_data.h"
 #include "device/device.h"
 
 namespace kelb::devicetest {
@@ -44,16 +45,16 @@ struct PipeChannel {
     std::thread feeder;           // a pending TestPipeFeed write
 };
 
-std::atomic<int> pipeCount;  // channels opened, for their names
+// Channels opened, for their names; owned by the driver, taken atomically
+// by any thread.
+std::atomic<int> pipeCount;
 
 // readyProc calls of the calling thread, for TestPollsTake. In Tcl's
 // thread data (zeroed at first use), not in thread-local storage, which
 // the leak checker cannot always walk in a loaded library.
-Tcl_ThreadDataKey pollCountKey;
+constinit ThreadData<std::uint64_t> pollCount;
 
-std::uint64_t &PollCount() {
-    return *static_cast<std::uint64_t *>(Tcl_GetThreadData(&pollCountKey, sizeof(std::uint64_t)));
-}
+std::uint64_t &PollCount() { return *pollCount; }
 
 // The test ports by name, which any thread may register and unregister.
 struct TestPortTable {
@@ -62,6 +63,7 @@ struct TestPortTable {
 };
 
 TestPortTable &TestPorts() {
+    // Owned by the driver; any thread, under the table's mutex.
     static TestPortTable table;
     return table;
 }

@@ -30,6 +30,7 @@
 
 namespace {
 
+// Owned by the test module; touched only by the thread whose tests load it.
 int ticks;          // linked to "ticks" in the counter's interpreter
 long nativeRuns;    // runs of native processes
 std::int64_t clockOffset;  // microseconds added to the steady clock

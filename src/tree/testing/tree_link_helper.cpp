@@ -16,6 +16,7 @@
 
 namespace {
 
+// Owned by the helper; touched only by the thread whose tests load it.
 int counter = 0;
 
 int LinkCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
