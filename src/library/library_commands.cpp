@@ -43,7 +43,6 @@ int LibraryObjCmd(ClientData clientData, Tcl_Interp *interp, int objc,
 }  // namespace
 
 void LibraryCommandsCreate(Tcl_Interp *interp) {
-    OwnedListInit();
     for (const Subcommand &command : kLibraryCommands) {
         (void)LibraryCommandCreateIn(interp, "::kelb", command.name);
     }

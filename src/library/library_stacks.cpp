@@ -32,7 +32,6 @@ Tcl_Obj *Sublist(Tcl_Obj *list, TclSize count, Tcl_Obj *const elements[], TclSiz
         Tcl_SetListObj(list, 0, nullptr);
         return list;
     }
-    if (KeepOwnedRange(list, first, end)) return list;
     if (end < count) Tcl_ListObjReplace(nullptr, list, end, count - end, 0, nullptr);
     if (first > 0) Tcl_ListObjReplace(nullptr, list, 0, first, 0, nullptr);
     // A list by now, since it has elements: its text may go safely.
@@ -121,8 +120,6 @@ int LfifoByTcl(Tcl_Interp *interp, Tcl_Obj *stackName, Tcl_Obj *lineName, Tcl_Ob
 // Makes line, the object the caller's linevar alone holds, the list of
 // the count elements given, which belong to another list.
 void ReplaceOwnedList(Tcl_Obj *line, TclSize count, Tcl_Obj *const elements[]) {
-    // Reusing the list's own storage when the value is a list already.
-    if (FillOwnedList(line, count, elements)) return;
     TclSize old;
     if (Tcl_ListObjLength(nullptr, line, &old) == TCL_OK) {
         Tcl_ListObjReplace(nullptr, line, 0, old, count, elements);
@@ -139,7 +136,6 @@ int LfifoPlain(Tcl_Interp *interp, Tcl_Obj *stackName, Tcl_Obj *lineName, Tcl_Ob
     // trace runs between the two, so the list stays as it was read.
     Tcl_Obj *line = owned ? OwnedCallerValue(interp, lineName) : nullptr;
     if (line != nullptr && line != stack) {
-        if (MoveOwnedHead(stack, line, take)) return TCL_OK;
         ReplaceOwnedList(line, take, elements);
     } else {
         if (SetCallerVar(interp, lineName, Tcl_NewListObj(take, elements)) == nullptr) {
@@ -164,10 +160,7 @@ int LfifoPlain(Tcl_Interp *interp, Tcl_Obj *stackName, Tcl_Obj *lineName, Tcl_Ob
 int LpushCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     Tcl_Obj *stack = OwnedCallerValue(interp, objv[1]);
     if (stack != nullptr) {
-        if (!AppendOwnedElement(stack, objv[2]) &&
-            Tcl_ListObjAppendElement(interp, stack, objv[2]) != TCL_OK) {
-            return TCL_ERROR;
-        }
+        if (Tcl_ListObjAppendElement(interp, stack, objv[2]) != TCL_OK) return TCL_ERROR;
     } else {
         stack = AppendCallerVar(interp, objv[1], objv[2]);
         if (stack == nullptr) return TCL_ERROR;

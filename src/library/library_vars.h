@@ -41,26 +41,6 @@ VarRead ReadCallerVar(Tcl_Interp *interp, Tcl_Obj *name, Tcl_Obj **value);
 // nothing; the caller then reads and stores through Tcl as usual.
 Tcl_Obj *OwnedCallerValue(Tcl_Interp *interp, Tcl_Obj *name);
 
-// Lists that nothing else holds (the object and, in Tcl 8, its storage),
-// changed in place. Each returns false, changing nothing, when it cannot;
-// the caller then uses Tcl's general list calls. Either way the text is
-// dropped, to be rebuilt from the elements.
-//
-// OwnedListInit looks up what the others need, once per process; the
-// library's load calls it.
-void OwnedListInit();
-// Keeps only the elements [first, end) of list; first < end.
-bool KeepOwnedRange(Tcl_Obj *list, TclSize first, TclSize end);
-// Makes list hold exactly the count elements given, which belong to
-// another list.
-bool FillOwnedList(Tcl_Obj *list, TclSize count, Tcl_Obj *const elements[]);
-// Appends element to list, in the room the list has left.
-bool AppendOwnedElement(Tcl_Obj *list, Tcl_Obj *element);
-// Moves the first count elements of stack into line, in place of line's
-// own; 0 < count and stack keeps at least one. A queue read, with no
-// element counted up and down again.
-bool MoveOwnedHead(Tcl_Obj *stack, Tcl_Obj *line, TclSize count);
-
 // Sets the caller's variable named name to value. Returns the object the
 // variable then holds (a trace may have changed it), or nullptr with the
 // error in the result.

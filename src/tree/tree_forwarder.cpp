@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "core/tcl_support.h"
-#include "tree/tree_module.h"
+#include "tree/tree_store.h"
 #include "tree/tree_value.h"
 
 namespace kelb {
@@ -59,7 +59,7 @@ char *ForwarderTraceProc(ClientData clientData, Tcl_Interp *interp, const char *
                          const char *name2, int flags);
 
 char *ForwardAccess(Forwarder *forwarder, Tcl_Interp *interp, int flags) {
-    TreeStore &store = TreeModuleStore();
+    TreeStore &store = *forwarder->owner->store;
     TreeError error;
     Node *node = ForwardedNode(store, forwarder, error);
     if (flags & TCL_TRACE_UNSETS) {
@@ -94,8 +94,8 @@ char *ForwarderTraceProc(ClientData clientData, Tcl_Interp *interp, const char *
     const bool destroyed = (flags & TCL_TRACE_DESTROYED) != 0;
     char *result = nullptr;
     if (destroyed) forwarder->traced = false;
-    const bool active =
-        forwarder->owner != nullptr && !Tcl_InterpDeleted(interp) && TreeModuleGet() != nullptr;
+    const bool active = forwarder->owner != nullptr && forwarder->owner->store != nullptr &&
+                        !Tcl_InterpDeleted(interp);
     try {
         if (active && name2 == nullptr) result = ForwardAccess(forwarder, interp, flags);
     } catch (const std::exception &) {  // not thread::exit's unwinding (see GuardCommand)

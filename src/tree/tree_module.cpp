@@ -102,6 +102,7 @@ InterpState *TreeAttachInterp(Tcl_Interp *interp) {
     TreeModule &module = *TreeModuleGet();
     module.interps.reserve(module.interps.size() + 1);
     InterpState *state = InterpStateCreate(interp);
+    state->store = &module.store;
     module.interps.push_back(state);
     Tcl_SetAssocData(interp, kInterpKey, InterpDeleted, state);
     return state;

@@ -28,6 +28,7 @@ namespace kelb {
 
 struct InterpState;
 struct Forwarder;
+struct TreeStore;
 
 // What traces are registered on: a variable of one interpreter. A holder
 // lives in its variable's extra bytes (tree_vars.h), so it is freed with
@@ -51,6 +52,9 @@ static_assert(std::is_trivially_destructible_v<Record>, "Tcl frees records witho
 // Per interpreter that holds the tree store.
 struct InterpState {
     Tcl_Interp *interp = nullptr;
+    // The store it holds, set when it is attached; none once the store is
+    // no longer this thread's.
+    TreeStore *store = nullptr;
     VarTable *vars = nullptr;   // what its variables claim as their table
     Record *records = nullptr;  // its records, newest first
     // Stand-ins for compiled locals (see tree_resolver.cpp), by address.
