@@ -117,8 +117,8 @@ inline int Fail(Tcl_Interp *interp, const char *message) noexcept {
 
 // Raises a row of a module's failure table: its message, and the code
 // {KELB <module> <condition> ?detail?}.
-inline int Fail(Tcl_Interp *interp, const char *module, const Failure &failure,
-                const char *detail = nullptr) noexcept {
+inline int FailRow(Tcl_Interp *interp, const char *module, const Failure &failure,
+                   const char *detail = nullptr) noexcept {
     return Fail(interp, failure.message, ErrorCode{module, failure.condition}, detail);
 }
 

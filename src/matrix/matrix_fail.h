@@ -16,7 +16,7 @@ namespace kelb {
 inline constexpr const char *kMatrixModule = "MATRIX";
 
 inline int Fail(Tcl_Interp *interp, const MatrixFailure &failure) noexcept {
-    return Fail(interp, kMatrixModule, failure);
+    return FailRow(interp, kMatrixModule, failure);
 }
 
 // The same, with the text of `detail` right after the message.

@@ -34,7 +34,7 @@ ProcessRecord *GetRecord(Tcl_Interp *interp, Tcl_Obj *const objv[]) {
     int pid;
     if (!GetPid(interp, objv, &pid)) return nullptr;
     ProcessRecord *record = ProcessScheduler().table().Find(pid);
-    if (!record) Fail(interp, "PROCESS", kUnknownPid, Tcl_GetString(objv[2]));
+    if (!record) FailRow(interp, "PROCESS", kUnknownPid, Tcl_GetString(objv[2]));
     return record;
 }
 
@@ -47,7 +47,7 @@ int CreateCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
     if (record && objc > 3 && ProcessConfigure(interp, *record, objc, objv, 3) != TCL_OK) {
         return TCL_ERROR;
     }
-    if (!record) return Fail(interp, "PROCESS", kCreateFailed);
+    if (!record) return FailRow(interp, "PROCESS", kCreateFailed);
     Tcl_SetObjResult(interp, Tcl_NewIntObj(record->pid));
     return TCL_OK;
 }
