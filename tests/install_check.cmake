@@ -1,3 +1,4 @@
+cmake_policy(VERSION 3.20)
 # Installs the build into a scratch prefix and checks that a tclsh that
 # looks there finds the package, and, when the manuals were rendered, that
 # man finds them. Given a build for the other Tcl release (PEER_BUILD_DIR,
