@@ -2,8 +2,9 @@
 # finds every rendered page in section n under <prefix>/<mandir>, and every
 # command's link to its page (ALIASES, NAME:PAGE), and formats it without a
 # word from troff (a warning there has meant lost text); every command the
-# package makes in ::kelb has such a link; and the HTML manual holds a page
-# for each source page.
+# package makes in ::kelb has such a link; every page's synopsis requires
+# a Tcl that both releases satisfy; and the HTML manual holds a page for
+# each source page.
 set(faults "")
 string(REPLACE "," ";" PAGES "${PAGES}")
 string(REPLACE "," ";" ALIASES "${ALIASES}")
@@ -33,6 +34,14 @@ foreach(command ${commands})
   endif()
 endforeach()
 file(GLOB sources ${SOURCE_DIR}/doc/*.man)
+# A synopsis line that one release refuses ("have 9.0.1, need 8.6") is
+# the first thing a reader copies.
+foreach(source ${sources})
+  file(STRINGS ${source} requires REGEX "^\\[require Tcl ")
+  if(NOT requires STREQUAL "[require Tcl 8.6-]")
+    string(APPEND faults "${source}: the synopsis must require Tcl 8.6-\n")
+  endif()
+endforeach()
 file(GLOB html ${prefix}/share/doc/kelb/html/files/*.html)
 list(LENGTH sources source_count)
 list(LENGTH html html_count)
