@@ -4,7 +4,7 @@
 set serial [package require Kelb::serial]
 load [lindex $argv 0] Kelbdrivertest
 drivertest::register outside {from outside}
-lassign [drivertest::pty] far path
+lassign [kelb::serial pty] far path
 kelb::serial add $path installed
 set a [device open outside]
 set b [device open installed]

@@ -2,18 +2,23 @@
 //
 //     The "kelb::serial" command: scripts re-scan for ports after a
 //     device is plugged in or out, add a port for a path discovery cannot
-//     see (a pseudo-terminal, a /dev/serial/by-id link), remove one, and
-//     list the driver's ports with their paths.
+//     see (a pseudo-terminal, a /dev/serial/by-id link), remove one, list
+//     the driver's ports with their paths, and make a pseudo-terminal pair
+//     on whose far end a script can play an instrument.
 
 #include "serial/serial_cmd.h"
 
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 #include "core/tcl_support.h"
 #include "kelbDevice.h"
+#include "serial/serial_line.h"
 #include "serial/serial_ports.h"
 
 namespace kelb::serial {
@@ -78,6 +83,32 @@ int SerialPortsCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
     return TCL_OK;
 }
 
+// Syntax: kelb::serial pty
+//
+//     The far end is Tcl's serial channel on the pair's master, registered
+//     in the interpreter; the near end's path is for "kelb::serial add".
+int SerialPtyCmd(Tcl_Interp *interp, int, Tcl_Obj *const[]) {
+    std::string path;
+    int error = 0;
+    const int fd = SerialOpenPseudoTerminal(&path, &error);
+    if (fd < 0) {
+        Tcl_SetErrno(error);
+        Tcl_AppendResult(interp, "couldn't make a pseudo-terminal: ", Tcl_PosixError(interp),
+                         nullptr);
+        return TCL_ERROR;
+    }
+    Tcl_Channel far = Tcl_MakeFileChannel(
+        reinterpret_cast<ClientData>(static_cast<std::intptr_t>(fd)), TCL_READABLE | TCL_WRITABLE);
+    if (far == nullptr) {
+        close(fd);
+        return Fail(interp, "couldn't make a pseudo-terminal channel");
+    }
+    Tcl_RegisterChannel(interp, far);
+    Tcl_Obj *pair[] = {Tcl_NewStringObj(Tcl_GetChannelName(far), -1), NewString(path)};
+    Tcl_SetObjResult(interp, Tcl_NewListObj(2, pair));
+    return TCL_OK;
+}
+
 // Syntax: kelb::serial remove name
 int SerialRemoveCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     const std::string name = Tcl_GetString(objv[2]);
@@ -122,6 +153,7 @@ int SerialScanCmd(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
 const Subcommand<SerialHandler> kSerialSubcommands[] = {
     {"add", SerialAddCmd, 3, 4, "add path ?name?"},
     {"ports", SerialPortsCmd, 2, 2, "ports"},
+    {"pty", SerialPtyCmd, 2, 2, "pty"},
     {"remove", SerialRemoveCmd, 3, 3, "remove name"},
     {"scan", SerialScanCmd, 2, 6, "scan ?-sysfs dir? ?-dev dir?"},
     {nullptr, nullptr},

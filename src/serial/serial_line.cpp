@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 namespace kelb::serial {
 
@@ -67,6 +68,21 @@ int SerialPulseModemLines(int fd, int pulseMillis) {
     while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
     }
     return ioctl(fd, TIOCMBIS, &lines) != 0 ? errno : 0;
+}
+
+int SerialOpenPseudoTerminal(std::string *path, int *errorCode) {
+    int fd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return Fail(-1, errno, errorCode);
+    char name[128];
+    termios settings;
+    if (grantpt(fd) != 0 || unlockpt(fd) != 0 || ptsname_r(fd, name, sizeof name) != 0 ||
+        tcgetattr(fd, &settings) != 0) {
+        return Fail(fd, errno, errorCode);
+    }
+    cfmakeraw(&settings);
+    (void)tcsetattr(fd, TCSANOW, &settings);
+    *path = name;
+    return fd;
 }
 
 }  // namespace kelb::serial

@@ -8,6 +8,8 @@
 
 #pragma once
 
+#include <string>
+
 namespace kelb::serial {
 
 // Opens path for reading and writing without making it the controlling
@@ -31,5 +33,10 @@ void SerialMakeRaw(int fd);
 // line of many boards. Returns 0, or a POSIX error number when the
 // terminal has no modem lines (a pseudo-terminal).
 int SerialPulseModemLines(int fd, int pulseMillis);
+
+// Makes a pseudo-terminal pair: returns the far end's descriptor, in raw
+// mode, and stores the path of the near end, which nobody holds open yet,
+// in *path. -1 with a POSIX error number in *errorCode on failure.
+int SerialOpenPseudoTerminal(std::string *path, int *errorCode);
 
 }  // namespace kelb::serial

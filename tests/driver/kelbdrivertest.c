@@ -5,26 +5,19 @@
  *     own: plain C, compiled against the installed kelbApi.h and
  *     kelbDevice.h and Tcl's stubs, linked to nothing of Kelb's. It
  *     registers loopback ports (what a script writes comes back as its
- *     input, through the device event source) and makes pseudo-terminal
- *     pairs for the serial driver's tests.
+ *     input, through the device event source).
  *
  *     Commands, in the namespace drivertest:
  *         register name ?description?  -> the registerPort status (0 added)
  *         unregister name              -> 1 when the port existed
  *         find name                    -> {type description}, or {}
  *         resets name                  -> how often the port was reset
- *         pty                          -> {master-channel slave-path}
  */
 
-#define _GNU_SOURCE
 #include <errno.h>
-#include <fcntl.h>
-#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include <kelbDevice.h>
 
@@ -208,34 +201,6 @@ static int ResetsCmd(void *cd, Tcl_Interp *interp, int objc, Tcl_Obj *const objv
     return TCL_OK;
 }
 
-/* A pseudo-terminal pair: the master as a channel, raw, and the path of
- * the slave, which nobody holds open yet. */
-static int PtyCmd(void *cd, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    struct termios settings;
-    Tcl_Obj *pair[2];
-    Tcl_Channel master;
-    int fd;
-    (void)cd;
-    if (objc != 1) {
-        Tcl_WrongNumArgs(interp, 1, objv, NULL);
-        return TCL_ERROR;
-    }
-    fd = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 || grantpt(fd) != 0 || unlockpt(fd) != 0 || tcgetattr(fd, &settings) != 0) {
-        Tcl_SetObjResult(interp, Tcl_NewStringObj("no pseudo-terminal", -1));
-        if (fd >= 0) close(fd);
-        return TCL_ERROR;
-    }
-    cfmakeraw(&settings);
-    tcsetattr(fd, TCSANOW, &settings);
-    pair[1] = Tcl_NewStringObj(ptsname(fd), -1);
-    master = Tcl_MakeFileChannel((void *)(intptr_t)fd, TCL_READABLE | TCL_WRITABLE);
-    Tcl_RegisterChannel(interp, master);
-    pair[0] = Tcl_NewStringObj(Tcl_GetChannelName(master), -1);
-    Tcl_SetObjResult(interp, Tcl_NewListObj(2, pair));
-    return TCL_OK;
-}
-
 int Kelbdrivertest_Init(Tcl_Interp *interp) {
     const KelbApi *api;
     if (Tcl_InitStubs(interp, TCL_VERSION, 0) == NULL) return TCL_ERROR;
@@ -247,6 +212,5 @@ int Kelbdrivertest_Init(Tcl_Interp *interp) {
     Tcl_CreateObjCommand(interp, "drivertest::unregister", UnregisterCmd, NULL, NULL);
     Tcl_CreateObjCommand(interp, "drivertest::find", FindCmd, NULL, NULL);
     Tcl_CreateObjCommand(interp, "drivertest::resets", ResetsCmd, NULL, NULL);
-    Tcl_CreateObjCommand(interp, "drivertest::pty", PtyCmd, NULL, NULL);
     return Tcl_PkgProvide(interp, "Kelbdrivertest", "1.0");
 }
