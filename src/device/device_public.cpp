@@ -77,12 +77,16 @@ int PublicReady(DeviceInstance *instance) {
     return wrapper->driver->readyProc(reinterpret_cast<KelbDeviceInstance *>(instance));
 }
 
-// Who owns this: the process; any thread, under mutex. The module's
-// driver records, one per caller's driver, are never freed: ports and
-// instances of the module point to them and a caller's driver is static
-// as a rule. Bindings live from registration to unregistration.
+// Who owns this: the process; any thread. The module's driver records,
+// one per caller's driver, are never freed: ports and instances of the
+// module point to them and a caller's driver is static as a rule.
+// Bindings live from registration to unregistration. portsMutex is held
+// while an unregistration waits for driver calls in other threads, so
+// nothing those calls may do (adding an instance from openProc) takes it;
+// driversMutex is only ever held briefly, inside or outside portsMutex.
 struct Registry {
-    std::mutex mutex;
+    std::mutex portsMutex;    // guards bindings, and orders (un)registrations
+    std::mutex driversMutex;  // guards drivers
     std::unordered_map<const KelbDeviceDriver *, std::unique_ptr<PublicDriver>> drivers;
     std::unordered_map<std::string, std::unique_ptr<PortBinding>> bindings;
 };
@@ -93,8 +97,9 @@ Registry &TheRegistry() {
     return *registry;
 }
 
-// The module's record for a caller's driver; the caller holds the lock.
+// The module's record for a caller's driver.
 const DeviceDriver *ModuleDriver(Registry &registry, const KelbDeviceDriver *driver) {
+    std::lock_guard lock(registry.driversMutex);
     std::unique_ptr<PublicDriver> &slot = registry.drivers[driver];
     if (slot == nullptr) {
         slot = std::make_unique<PublicDriver>(
@@ -110,7 +115,7 @@ int ApiRegisterPort(const char *name, const char *description, const KelbDeviceD
         return KELB_DEVICE_REFUSED;
     }
     Registry &registry = TheRegistry();
-    std::lock_guard lock(registry.mutex);
+    std::lock_guard lock(registry.portsMutex);
     auto binding = std::make_unique<PortBinding>(PortBinding{driver, driverData});
     switch (DeviceRegisterPort(name, description ? description : "",
                                ModuleDriver(registry, driver), binding.get())) {
@@ -125,13 +130,13 @@ int ApiRegisterPort(const char *name, const char *description, const KelbDeviceD
     return KELB_DEVICE_ADDED;
 }
 
-// The lock is held across the module's removal, which waits for calls
-// into the port in other threads; those never take the lock, since
-// registering from inside a driver procedure is refused.
+// portsMutex is held across the module's removal, which waits for calls
+// into the port in other threads; those never take it, since registering
+// from inside a driver procedure is refused.
 int ApiUnregisterPort(const char *name) {
     if (driverCallDepth != 0 || name == nullptr) return 0;
     Registry &registry = TheRegistry();
-    std::lock_guard lock(registry.mutex);
+    std::lock_guard lock(registry.portsMutex);
     if (!DeviceUnregisterPort(name)) return 0;
     registry.bindings.erase(name);
     return 1;
@@ -139,12 +144,7 @@ int ApiUnregisterPort(const char *name) {
 
 KelbDeviceInstance *ApiAddInstance(Tcl_Channel channel, const KelbDeviceDriver *driver) {
     if (channel == nullptr || driver == nullptr || driver->readyProc == nullptr) return nullptr;
-    const DeviceDriver *module;
-    {
-        Registry &registry = TheRegistry();
-        std::lock_guard lock(registry.mutex);
-        module = ModuleDriver(registry, driver);
-    }
+    const DeviceDriver *module = ModuleDriver(TheRegistry(), driver);
     return reinterpret_cast<KelbDeviceInstance *>(DeviceAddInstance(channel, module));
 }
 

@@ -18,6 +18,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 #include <kelbDevice.h>
 
@@ -104,6 +105,10 @@ static Tcl_Channel LoopOpen(Tcl_Interp *interp, void *driverData, int *errorCode
     static int counter;
     (void)interp;
     (void)errorCode;
+    /* A device that takes a moment to open, so that another thread's
+     * unregistration meets the call under way. */
+    struct timespec pause = {0, 200000};
+    nanosleep(&pause, NULL);
     memset(loop, 0, sizeof(*loop));
     loop->blocking = 1;
     snprintf(name, sizeof(name), "drivertest%d.%d", ++counter, ++port->opened);
