@@ -123,9 +123,9 @@ int ApiRegisterPort(const char *name, const char *description, const KelbDeviceD
     case DevicePortStatus::BadName: return KELB_DEVICE_BAD_NAME;
     case DevicePortStatus::Duplicate: return KELB_DEVICE_DUPLICATE;
     }
-    // A port registered through device.h under this name and since removed
-    // leaves no binding; one registered here is removed here, so the slot
-    // is free.
+    // A binding still under this name belongs to a port that is gone (one
+    // listed would have made the registration fail), removed through
+    // device.h: replacing it frees it.
     registry.bindings[name] = std::move(binding);
     return KELB_DEVICE_ADDED;
 }
