@@ -74,10 +74,13 @@ function(kelb_install_dir out)
     OUTPUT_VARIABLE pkgpath OUTPUT_STRIP_TRAILING_WHITESPACE)
   # Relative to the install prefix where Tcl's path allows, so that
   # "cmake --install build --prefix ..." still works.
+  # A folder of /usr/local is no folder of the prefix /usr.
   set(base lib/tcltk)
   foreach(dir ${pkgpath})
     string(FIND "${dir}" "${CMAKE_INSTALL_PREFIX}/" at)
-    if(at EQUAL 0)
+    string(FIND "${dir}" "/usr/local/" local_at)
+    string(FIND "${CMAKE_INSTALL_PREFIX}/" "/usr/local/" prefix_local_at)
+    if(at EQUAL 0 AND (NOT local_at EQUAL 0 OR prefix_local_at EQUAL 0))
       file(RELATIVE_PATH base ${CMAKE_INSTALL_PREFIX} ${dir})
       break()
     endif()

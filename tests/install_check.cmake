@@ -1,9 +1,12 @@
+cmake_policy(VERSION 3.20)
 # Installs the build into a scratch prefix and checks that a tclsh that
 # looks there finds the package, and, when the manuals were rendered, that
 # man finds them. Given a build for the other Tcl release (PEER_BUILD_DIR,
 # its tclsh PEER_TCLSH and library PEER_LIBRARY), installs it into the same
 # folder as well and checks that each Tcl finds its own build there and
-# refuses the other's with an error. Run by CTest as the test "install".
+# refuses the other's with an error. With DRIVER_CHECK, builds the driver
+# extension of tests/driver against the installed headers alone and loads
+# it beside the installed serial package. Run by CTest as the test "install".
 set(prefix ${BUILD_DIR}/install-check)
 file(REMOVE_RECURSE ${prefix})
 foreach(build ${BUILD_DIR} ${PEER_BUILD_DIR})
@@ -40,6 +43,9 @@ else()
 endif()
 if(PAGES)
   include(${CMAKE_CURRENT_LIST_DIR}/manuals_check.cmake)
+endif()
+if(DRIVER_CHECK)
+  include(${CMAKE_CURRENT_LIST_DIR}/install_driver_check.cmake)
 endif()
 file(REMOVE_RECURSE ${prefix})
 if(shell_faults)

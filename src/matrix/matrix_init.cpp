@@ -3,7 +3,7 @@
 //     Matrix_Init: registers the commands of the matrix module.
 
 #include "core/kelb.h"
-#include "core/tcl_support.h"
+#include "core/package_commands.h"
 #include "matrix/matrix_commands.h"
 #include "matrix/matrix_obj.h"
 
@@ -17,10 +17,10 @@
 int Matrix_Init(Tcl_Interp *interp) {
     using namespace kelb;
     MatrixObjInit(interp);
-    CreateObjCommand<MexprObjCmd>(interp, "mexpr");
-    CreateObjCommand<MexprObjCmd>(interp, "vector3");
-    CreateObjCommand<MexprObjCmd>(interp, "vector2");
-    CreateObjCommand<VexprObjCmd>(interp, "vexpr");
-    CreateObjCommand<MatrixObjCmd>(interp, "matrix");
+    CreatePackageCommand<MexprObjCmd>(interp, "mexpr");
+    CreatePackageCommand<MexprObjCmd>(interp, "vector3");
+    CreatePackageCommand<MexprObjCmd>(interp, "vector2");
+    CreatePackageCommand<VexprObjCmd>(interp, "vexpr");
+    CreatePackageCommand<MatrixObjCmd>(interp, "matrix");
     return TCL_OK;
 }

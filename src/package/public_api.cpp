@@ -6,13 +6,15 @@
 
 #include "package/public_api.h"
 
+#include "device/device_public.h"
+
 namespace kelb {
 
 const KelbApi kPublicApi = {
     KELB_API_MAGIC,
     KELB_API_VERSION,
     sizeof(KelbApi),
-    nullptr,  // device: none yet
+    &kDevicePublicApi,
     nullptr,  // tree: none yet
 };
 

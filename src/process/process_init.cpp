@@ -4,7 +4,7 @@
 //     Process.
 
 #include "core/kelb.h"
-#include "core/tcl_support.h"
+#include "core/package_commands.h"
 #include "process/process_binding.h"
 #include "process/process_cmd.h"
 
@@ -21,7 +21,7 @@ int Process_Init(Tcl_Interp *interp) {
     using namespace kelb;
     return GuardCommand(interp, [interp] {
         ProcessScheduler();
-        CreateObjCommand<ProcessObjCmd>(interp, "process");
+        CreatePackageCommand<ProcessObjCmd>(interp, "process");
         ProcessKillInterpProcesses(interp);
         return Tcl_PkgProvide(interp, "Process", "1.0");
     });

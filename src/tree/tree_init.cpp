@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/kelb.h"
-#include "core/tcl_support.h"
+#include "core/package_commands.h"
 #include "tree/tree_api.h"
 #include "tree/tree_commands.h"
 #include "tree/tree_fail.h"
@@ -63,9 +63,9 @@ int Tree_Init(Tcl_Interp *interp) {
         if (TreeLookup(module->store, name, false) == nullptr) {
             if (Node *node = TreeLookup(module->store, name, true)) state->ownNodes.push_back(node->id);
         }
-        CreateObjCommand<TreeObjCmd>(interp, "tree");
-        CreateObjCommand<TreeObjCmd>(interp, "qen");
-        CreateObjCommand<QenutilObjCmd>(interp, "qenutil");
+        CreatePackageCommand<TreeObjCmd>(interp, "tree");
+        CreatePackageCommand<TreeObjCmd>(interp, "qen");
+        CreatePackageCommand<QenutilObjCmd>(interp, "qenutil");
         return TCL_OK;
     });
 }

@@ -1,18 +1,23 @@
 # compare.tcl --
 #
-#     Runs test files of Tcl's own suite and of tcllib twice, plainly and
-#     with Kelb loaded first (runner.tcl), and fails when a test that passes
-#     plainly does not pass with Kelb, unless known-clashes.txt lists it.
+#     Runs test files of another package's suite twice, each file as the
+#     main script of a fresh shell, as Tcl's own all.tcl runs them: once in
+#     a plain shell and once in one that loaded Kelb first (shell.cpp).
+#     Every test that passes plainly is compared: it fails the check when
+#     it does not pass with Kelb, unless known-clashes.txt lists it.
 #
-# Usage: tclsh compare.tcl ?-timeout SECONDS? SUITE-DIR FILE ?FILE ...?
-#     FILE is relative to SUITE-DIR. KELB's package must be on auto_path
-#     (TCLLIBPATH). Prints one line per file and a closing count.
+# Usage: tclsh compare.tcl -plain SHELL -kelb SHELL ?-timeout SECONDS?
+#            ?-args TCLTEST-ARGS? ?-runner SCRIPT? SUITE-DIR FILE ?FILE ...?
+#     FILE is relative to SUITE-DIR; TCLTEST-ARGS go to every file (Tk's
+#     files take -loadfile); a suite whose harness sources its files
+#     (tcllib's) names a SCRIPT that the shell runs with the file's path
+#     instead. Prints one line per file and a closing count.
 
 set here [file dirname [file normalize [info script]]]
-set timeout 300
-if {[lindex $argv 0] eq "-timeout"} {
-    set timeout [lindex $argv 1]
-    set argv [lrange $argv 2 end]
+array set option {-timeout 300 -args {} -runner {}}
+while {[string match -* [lindex $argv 0]]} {
+    set argv [lassign $argv name value]
+    set option($name) $value
 }
 set files [lassign $argv suiteDir]
 
@@ -31,17 +36,20 @@ proc ReadClashes {path} {
     return $clashes
 }
 
-# The names of the tests that passed in one run, and the run's output.
+# One run of a file in the shell of mode: the names of the tests that
+# passed and failed, and the run's output. The file runs from its own
+# folder, where its suite expects to find what it sources.
 proc RunFile {mode path} {
-    global here timeout
-    set cmd [list timeout -k 10 $timeout [info nameofexecutable] \
-                 [file join $here runner.tcl] $mode $path -verbose pbe]
+    global option
+    set cmd [list timeout -k 10 $option(-timeout) $option(-$mode) {*}$option(-runner) \
+                 $path -verbose pbe {*}$option(-args)]
+    set here [pwd]
+    cd [file dirname $path]
     catch {exec {*}$cmd 2>@1} output
-    set passed {}
-    foreach {- name} [regexp -all -inline -line {^\+\+\+\+ (\S+) PASSED} $output] {
-        lappend passed $name
-    }
-    return [list $passed $output]
+    cd $here
+    set passed [lmap {- name} [regexp -all -inline -line {^\+\+\+\+ (\S+) PASSED} $output] {set name}]
+    set failed [lmap {- name} [regexp -all -inline -line {^==== (\S+) FAILED} $output] {set name}]
+    return [list $passed [lsort -unique $failed] $output]
 }
 
 # The tests of file that passed plainly but not with Kelb and are not
@@ -64,20 +72,27 @@ proc LostTests {file plainPassed kelbPassed} {
 set clashes [ReadClashes [file join $here known-clashes.txt]]
 set regressions 0
 set compared 0
+set failedPlainly 0
 foreach file $files {
     set path [file join $suiteDir $file]
-    lassign [RunFile plain $path] plainPassed
-    lassign [RunFile kelb $path] kelbPassed output
+    lassign [RunFile plain $path] plainPassed plainFailed
+    lassign [RunFile kelb $path] kelbPassed - output
     set lost [LostTests $file $plainPassed $kelbPassed]
     if {[llength $lost]} {
         # Timer tests can miss their marks on a loaded machine: a test
         # counts as lost only when a second run with Kelb fails it too.
-        lassign [RunFile kelb $path] againPassed output
+        lassign [RunFile kelb $path] againPassed - output
         set lost [LostTests $file $lost $againPassed]
     }
     incr compared [llength $plainPassed]
-    puts [format "%-32s %5d passed plainly, %5d with Kelb, %d lost" \
-              $file [llength $plainPassed] [llength $kelbPassed] [llength $lost]]
+    incr failedPlainly [llength $plainFailed]
+    puts [format "%-28s %5d passed plainly (%d failed), %5d with Kelb, %d lost" \
+              $file [llength $plainPassed] [llength $plainFailed] [llength $kelbPassed] \
+              [llength $lost]]
+    if {[llength $plainPassed] == 0} {
+        incr regressions
+        puts "  no test passed plainly: the file did not run\n[string range $output 0 1500]"
+    }
     if {[llength $lost]} {
         incr regressions [llength $lost]
         puts "  lost: [join $lost {, }]"
@@ -87,5 +102,6 @@ foreach file $files {
         }
     }
 }
-puts "coexistence: $compared tests compared, $regressions lost with Kelb loaded"
+puts "coexistence: [llength $files] files, $compared tests compared\
+      ($failedPlainly failed plainly), $regressions lost with Kelb loaded"
 exit [expr {$regressions > 0}]

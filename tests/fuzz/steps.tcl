@@ -304,7 +304,7 @@ proc ::fz::gen::interpStep {} {
             # A process of the child whose run deletes the child.
             return "set k $kid; [catchEach {$k eval [list apply {{k} {process start [process create [list ::fz::parent interp delete $k] -period 0]}} $k]} {fz::pump 3}]"
         }
-        5 { return [catchEach "$kid eval {rename [pick {tree qen qenutil process device mexpr}] {}}"] }
+        5 { return [catchEach "$kid eval {rename [pick {tree qen qenutil process device mexpr ::kelb::device ::kelb::tree}] {}}"] }
         6 { return [catchEach "interp create -safe fzsafe" "load \$::fz::library Kelb fzsafe" "fzsafe eval {mexpr 1 2 +}" "interp delete fzsafe"] }
         default { return [catchEach "$kid eval {set [plainPath] [rand 9]}" "$kid eval {set [plainPath]}"] }
     }
@@ -407,7 +407,7 @@ proc ::fz::gen::teardown {} {
         {foreach pid $::fz::pids {catch {process kill $pid}}; foreach k $::fz::kids {catch {interp delete $k}}; foreach c $::fz::channels {catch {close $c}}}
         {}
         {catch {process start [process create {incr ::fz::ticks} -period 0]}; fz::pump 2}
-        {foreach c {process device tree qen qenutil} {catch {rename $c {}}}; fz::pump 2}
+        {foreach c {process device tree qen qenutil} {catch {rename $c {}}; catch {rename ::kelb::$c {}}}; fz::pump 2}
         {foreach k $::fz::kids {catch {$k eval {process start [process create {update} -period 0]}}}; after 0 {foreach k $::fz::kids {catch {interp delete $k}}}; fz::pump 3}
         {catch {tree rm /env}; catch {tree rm /a}; fz::pump 2}
     }]

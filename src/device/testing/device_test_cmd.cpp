@@ -166,10 +166,11 @@ void UnregisterAtExit(ClientData) {
 
 // Kelbdevicetest_Init --
 //
-//     Brings up the device module as the package would (replacing any
-//     "device" command already there) and adds "devicetest".
+//     Brings up the device module as the package would, in place of the
+//     package's "device" command if that is there, and adds "devicetest".
 extern "C" __attribute__((visibility("default"))) int Kelbdevicetest_Init(Tcl_Interp *interp) {
     if (Tcl_InitStubs(interp, TCL_VERSION, 0) == nullptr) return TCL_ERROR;
+    (void)Tcl_DeleteCommand(interp, "::device");
     Device_Init(interp);
     static std::once_flag exitHandlerCreated;
     std::call_once(exitHandlerCreated,
