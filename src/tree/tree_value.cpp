@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "core/tcl_support.h"
 #include "tree/record_pool.h"
@@ -52,10 +53,19 @@ void DeleteValue(TreeValue *value) noexcept {
     ValueHolders().Release(value);
 }
 
-void PinValue(TreeValue *value) noexcept { ++value->pins; }
+// Pins held by operations in progress, all of them on the owning thread's
+// stack, and what to call once the last is dropped.
+int pinsHeld = 0;
+void (*whenUnpinned)() noexcept = nullptr;
+
+void PinValue(TreeValue *value) noexcept {
+    ++value->pins;
+    ++pinsHeld;
+}
 
 void UnpinValue(TreeValue *value) noexcept {
     if (--value->pins == 0 && value->released) DeleteValue(value);
+    if (--pinsHeld == 0 && whenUnpinned != nullptr) std::exchange(whenUnpinned, nullptr)();
 }
 
 // Keeps a value (not its node) alive for the length of a scope in which
@@ -334,6 +344,18 @@ void TreeValuesLeaveInterp(InterpState *state) {
         }
         Retire(value, record);
     }
+}
+
+void TreeValuesAbandonInterp(InterpState *state) noexcept {
+    while (Record *record = state->records) {
+        if (TreeValue *value = record->value) value->records.Remove(record);
+        RecordAbandon(record);
+    }
+}
+
+void TreeValuesWhenUnpinned(void (*proc)() noexcept) noexcept {
+    if (pinsHeld == 0) return proc();
+    whenUnpinned = proc;
 }
 
 namespace {
