@@ -141,27 +141,33 @@ Tcl_Obj *CurrentValue(const TreeValue *value) noexcept {
     return nullptr;
 }
 
-// One pass of a push: sets `current` into every record but `origin`.
+// One pass of a push: sets `current` into every record but `origin`, the
+// caller's first: a link elsewhere that refuses the value puts the old one
+// back, and that is all the caller's own link would see afterwards.
 // Returns true when a trace rewrote a record's value, which then becomes
 // `current` (and that record `origin`).
 bool PushOnce(TreeValue *value, ObjRef &current, Record *&origin, ObjRef &name,
               Tcl_Interp *caller, int &code) {
     bool adopted = false;
     RecordSnapshot snapshot(value->records);
-    for (Record *r : snapshot.records()) {
-        if (value->released) break;
-        if (r == origin || !IsLive(r, value) || VarValue(r->Var()) == current.get()) continue;
-        if (VarSetQuietly(r->Var(), current.get())) continue;
-        if (!name) name = ObjRef(ValueName(value));
-        Tcl_Interp *interp = r->owner->interp;
-        const bool own = interp == caller;
-        bool refused = false;
-        const ObjRef now = VarSet(interp, r->Var(), name.get(), current.get(), own, refused);
-        if (refused && own) code = TCL_ERROR;
-        if (r->value == value && now && now.get() != current.get()) {
-            current = now;
-            origin = r;
-            adopted = true;
+    for (const bool callersTurn : {true, false}) {
+        if (callersTurn && caller == nullptr) continue;
+        for (Record *r : snapshot.records()) {
+            if (value->released) return adopted;
+            if (r == origin || !IsLive(r, value) || VarValue(r->Var()) == current.get()) continue;
+            Tcl_Interp *interp = r->owner->interp;
+            const bool own = interp == caller;
+            if (own != callersTurn) continue;
+            if (VarSetQuietly(r->Var(), current.get())) continue;
+            if (!name) name = ObjRef(ValueName(value));
+            bool refused = false;
+            const ObjRef now = VarSet(interp, r->Var(), name.get(), current.get(), own, refused);
+            if (refused && own) code = TCL_ERROR;
+            if (r->value == value && now && now.get() != current.get()) {
+                current = now;
+                origin = r;
+                adopted = true;
+            }
         }
     }
     return adopted;
