@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "core/tcl_support.h"
 #include "tree/record_pool.h"
@@ -52,10 +53,19 @@ void DeleteValue(TreeValue *value) noexcept {
     ValueHolders().Release(value);
 }
 
-void PinValue(TreeValue *value) noexcept { ++value->pins; }
+// Pins held by operations in progress, all of them on the owning thread's
+// stack, and what to call once the last is dropped.
+int pinsHeld = 0;
+void (*whenUnpinned)() noexcept = nullptr;
+
+void PinValue(TreeValue *value) noexcept {
+    ++value->pins;
+    ++pinsHeld;
+}
 
 void UnpinValue(TreeValue *value) noexcept {
     if (--value->pins == 0 && value->released) DeleteValue(value);
+    if (--pinsHeld == 0 && whenUnpinned != nullptr) std::exchange(whenUnpinned, nullptr)();
 }
 
 // Keeps a value (not its node) alive for the length of a scope in which
@@ -131,27 +141,33 @@ Tcl_Obj *CurrentValue(const TreeValue *value) noexcept {
     return nullptr;
 }
 
-// One pass of a push: sets `current` into every record but `origin`.
+// One pass of a push: sets `current` into every record but `origin`, the
+// caller's first: a link elsewhere that refuses the value puts the old one
+// back, and that is all the caller's own link would see afterwards.
 // Returns true when a trace rewrote a record's value, which then becomes
 // `current` (and that record `origin`).
 bool PushOnce(TreeValue *value, ObjRef &current, Record *&origin, ObjRef &name,
               Tcl_Interp *caller, int &code) {
     bool adopted = false;
     RecordSnapshot snapshot(value->records);
-    for (Record *r : snapshot.records()) {
-        if (value->released) break;
-        if (r == origin || !IsLive(r, value) || VarValue(r->Var()) == current.get()) continue;
-        if (VarSetQuietly(r->Var(), current.get())) continue;
-        if (!name) name = ObjRef(ValueName(value));
-        Tcl_Interp *interp = r->owner->interp;
-        const bool own = interp == caller;
-        bool refused = false;
-        const ObjRef now = VarSet(interp, r->Var(), name.get(), current.get(), own, refused);
-        if (refused && own) code = TCL_ERROR;
-        if (r->value == value && now && now.get() != current.get()) {
-            current = now;
-            origin = r;
-            adopted = true;
+    for (const bool callersTurn : {true, false}) {
+        if (callersTurn && caller == nullptr) continue;
+        for (Record *r : snapshot.records()) {
+            if (value->released) return adopted;
+            if (r == origin || !IsLive(r, value) || VarValue(r->Var()) == current.get()) continue;
+            Tcl_Interp *interp = r->owner->interp;
+            const bool own = interp == caller;
+            if (own != callersTurn) continue;
+            if (VarSetQuietly(r->Var(), current.get())) continue;
+            if (!name) name = ObjRef(ValueName(value));
+            bool refused = false;
+            const ObjRef now = VarSet(interp, r->Var(), name.get(), current.get(), own, refused);
+            if (refused && own) code = TCL_ERROR;
+            if (r->value == value && now && now.get() != current.get()) {
+                current = now;
+                origin = r;
+                adopted = true;
+            }
         }
     }
     return adopted;
@@ -334,6 +350,18 @@ void TreeValuesLeaveInterp(InterpState *state) {
         }
         Retire(value, record);
     }
+}
+
+void TreeValuesAbandonInterp(InterpState *state) noexcept {
+    while (Record *record = state->records) {
+        if (TreeValue *value = record->value) value->records.Remove(record);
+        RecordAbandon(record);
+    }
+}
+
+void TreeValuesWhenUnpinned(void (*proc)() noexcept) noexcept {
+    if (pinsHeld == 0) return proc();
+    whenUnpinned = proc;
 }
 
 namespace {

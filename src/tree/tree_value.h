@@ -128,4 +128,14 @@ void TreeValueUnset(TreeValue *value);
 // store.
 void TreeValuesLeaveInterp(InterpState *state);
 
+// The interpreter's thread is ending and it never runs again: its records
+// leave their values without calling into it, taking the values they
+// held along (the store is emptied next).
+void TreeValuesAbandonInterp(InterpState *state) noexcept;
+
+// Calls proc once no operation holds a value any more: at once, or when
+// thread::exit, having ended the thread from inside an operation, unwinds
+// the last one.
+void TreeValuesWhenUnpinned(void (*proc)() noexcept) noexcept;
+
 }  // namespace kelb
