@@ -8,12 +8,14 @@
 
 namespace kelb {
 
+extern const KelbTreeApi kTreeApi;  // tree/tree_public.cpp
+
 const KelbApi kPublicApi = {
     KELB_API_MAGIC,
     KELB_API_VERSION,
     sizeof(KelbApi),
     nullptr,  // device: none yet
-    nullptr,  // tree: none yet
+    &kTreeApi,
 };
 
 }  // namespace kelb
