@@ -174,7 +174,11 @@ int ConnObjCmd(ClientData data, Tcl_Interp *interp, int objc, Tcl_Obj *const obj
     }
 }
 
-void FreeConn(char *data) { delete reinterpret_cast<Conn *>(data); }
+// Tcl_FreeProc takes char * in Tcl 8.6 and void * in Tcl 9.
+template <typename Pointer>
+void FreeConn(Pointer data) {
+    delete reinterpret_cast<Conn *>(data);
+}
 
 void InterpGone(ClientData data, Tcl_Interp *) { ConnClose(static_cast<Conn *>(data)); }
 
@@ -192,7 +196,7 @@ void ConnDeleted(ClientData data) {
     if (conn->threadExitHandler) Tcl_DeleteThreadExitHandler(ThreadGone, conn);
     conn->threadExitHandler = false;
     ConnClose(conn);
-    Tcl_EventuallyFree(conn, FreeConn);
+    Tcl_EventuallyFree(conn, static_cast<Tcl_FreeProc *>(FreeConn));
 }
 
 // Syntax: kelb::mqtt::connect ?option value ...?

@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "core/tcl_support.h"
 
 namespace kelb::mqtt {
@@ -133,8 +136,12 @@ int Open(Conn *conn) {
 }
 
 void Unwatch(Conn *conn) {
-    if (conn->fd >= 0) Tcl_DeleteFileHandler(conn->fd);
+    if (conn->fd >= 0) {
+        Tcl_DeleteFileHandler(conn->fd);
+        close(conn->fd);
+    }
     conn->fd = -1;
+    conn->libraryFd = -1;
     conn->mask = 0;
 }
 
@@ -151,17 +158,28 @@ void Drop(Conn *conn) {
 
 void FileProc(ClientData data, int mask);
 
-// Watches the socket for what the library waits for.
+// Watches the socket for what the library waits for. The handler sits on
+// a duplicate of the library's descriptor, which only we close: the
+// library closes its own when the link fails, inside its calls, and a
+// notifier must never hold a descriptor that was closed under it.
 void UpdateMask(Conn *conn) {
     if (conn->mosq == nullptr) return;
     const int fd = mosquitto_socket(conn->mosq);
     const int mask = TCL_READABLE | (mosquitto_want_write(conn->mosq) ? TCL_WRITABLE : 0);
-    if (fd == conn->fd && mask == conn->mask) return;
-    Unwatch(conn);
-    if (fd < 0) return;
-    conn->fd = fd;
+    if (fd == conn->libraryFd && mask == conn->mask) return;
+    if (fd != conn->libraryFd) {
+        Unwatch(conn);
+        if (fd < 0) return;
+        conn->fd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (conn->fd < 0) {
+            SetError(conn, "UNREACHABLE", std::string("cannot watch the socket: ") + std::strerror(errno));
+            conn->lost = true;
+            return;
+        }
+        conn->libraryFd = fd;
+    }
     conn->mask = mask;
-    Tcl_CreateFileHandler(fd, mask, FileProc, conn);
+    Tcl_CreateFileHandler(conn->fd, mask, FileProc, conn);
 }
 
 // The link is down: forget the client and try again after the backoff.
@@ -178,10 +196,13 @@ bool Attempt(Conn *conn) {
     conn->connackCode = -1;
     conn->attemptStart = NowMs();
     int rc = Open(conn);
-    if (rc == MOSQ_ERR_SUCCESS) {
-        const Settings &s = conn->settings;
-        rc = mosquitto_connect_async(conn->mosq, s.host.c_str(), s.port, s.keepalive);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        // A file that cannot be read, a client id the library refuses.
+        SetError(conn, "OPTION", std::string("settings refused: ") + mosquitto_strerror(rc));
+        return false;
     }
+    const Settings &s = conn->settings;
+    rc = mosquitto_connect_async(conn->mosq, s.host.c_str(), s.port, s.keepalive);
     if (rc != MOSQ_ERR_SUCCESS) {
         NoteFailure(conn, rc);
         return false;
@@ -309,8 +330,8 @@ void OnTreeChange(void *data, const char *address, Tcl_Obj *value) {
     }
     if (conn->connected && !conn->inLibrary) {
         Flush(conn);
+        if (!conn->lost) UpdateMask(conn);
         if (conn->lost) ScheduleService(conn);
-        else UpdateMask(conn);
     }
 }
 
@@ -417,8 +438,8 @@ void Service(Conn *conn) {
     if (!conn->inbound.empty()) ApplyInbound(conn);
     if (conn->closed) return;
     if (!conn->lost) Flush(conn);
-    if (conn->lost) return LinkDown(conn);
-    UpdateMask(conn);
+    if (!conn->lost) UpdateMask(conn);
+    if (conn->lost) LinkDown(conn);
 }
 
 void IdleService(ClientData data) {

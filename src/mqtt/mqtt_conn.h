@@ -56,7 +56,8 @@ struct Conn {
     std::vector<Mirror> mirrors;
 
     mosquitto *mosq = nullptr;
-    int fd = -1;                    // the socket the file handler watches
+    int fd = -1;                    // our duplicate of the socket, which the file handler watches
+    int libraryFd = -1;             // the library's descriptor it duplicates
     int mask = 0;                   // what it watches for
     bool connected = false;
     bool closed = false;
