@@ -56,6 +56,11 @@ struct KelbTreeApi {
     /* Removes the node and its subtree, as "tree rm" does. */
     int (*removeNode)(Tcl_Interp *interp, const char *address);
 
+    /* Takes the node's value away (its variables are unset everywhere),
+     * keeping the node and what is under it; a node without value, or no
+     * node, is left as it is. */
+    int (*clearValue)(Tcl_Interp *interp, const char *address);
+
     /* Calls proc for every node with a value in the subtree of address
      * (the node itself included; links are not followed). */
     int (*listValues)(Tcl_Interp *interp, const char *address, KelbTreeValueProc *proc,

@@ -321,7 +321,7 @@ void ScheduleService(Conn *conn) {
 void OnTreeChange(void *data, const char *address, Tcl_Obj *value) {
     auto *conn = static_cast<Conn *>(data);
     if (conn->closed) return;
-    if (!conn->applying.empty() && AddressUnder(conn->applying, address)) return;
+    if (conn->applying == address) return;
     try {
         Enqueue(conn, address, value, false);
     } catch (...) {
@@ -395,7 +395,7 @@ void Apply(Conn *conn, const Conn::Inbound &message) {
     if (message.payload.empty()) {
         if (tree->getValue(interp, address.c_str()) == nullptr) return;
         conn->applying = address;
-        tree->removeNode(interp, address.c_str());
+        tree->clearValue(interp, address.c_str());
         conn->applying.clear();
         conn->remote.erase(message.topic);
         return;

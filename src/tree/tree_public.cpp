@@ -65,6 +65,18 @@ int RemoveNode(Tcl_Interp *interp, const char *address) {
     });
 }
 
+int ClearValue(Tcl_Interp *interp, const char *address) {
+    if (StoreOf(interp) == nullptr) return TCL_ERROR;
+    Node *node = TreeLookup(TreeModuleStore(), address, false);
+    if (node == nullptr || node->kind != NodeKind::Value) return TCL_OK;
+    return GuardCommand(interp, [&] {
+        // As for a removal: watches hear of it, traces keep the name.
+        TreeTclValueOps().DetachValue(*node);
+        TreeFreeValue(node);
+        return TCL_OK;
+    });
+}
+
 int ListValues(Tcl_Interp *interp, const char *address, KelbTreeValueProc *proc, void *clientData) {
     Node *top = Find(interp, address, false);
     if (top == nullptr) return TCL_ERROR;
@@ -102,7 +114,7 @@ void Unwatch(unsigned long id) { TreeWatchRemove(id); }
 extern const KelbTreeApi kTreeApi;
 const KelbTreeApi kTreeApi = {
     KELB_TREE_API_VERSION, sizeof(KelbTreeApi), FindNode, SetValue, GetValue,
-    RemoveNode,            ListValues,          Watch,    Unwatch,
+    RemoveNode,            ClearValue,          ListValues, Watch, Unwatch,
 };
 
 }  // namespace kelb
