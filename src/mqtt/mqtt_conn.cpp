@@ -210,7 +210,9 @@ bool Attempt(Conn *conn) {
     return true;
 }
 
-bool TopicSubscribed(const Conn *conn, const std::string &topic) {
+// Whether a message on the topic comes back to this connection.
+bool TopicSubscribed(const Conn *conn, const Mirror &publisher, const std::string &topic) {
+    if (publisher.subscribe) return true;
     std::string address;
     for (const Mirror &m : conn->mirrors) {
         if (m.subscribe && TopicToAddress(m.map, topic, address) == MapStatus::Ok) return true;
@@ -218,33 +220,30 @@ bool TopicSubscribed(const Conn *conn, const std::string &topic) {
     return false;
 }
 
-int QosOf(const Conn *conn, const std::string &topic) {
-    std::string address;
-    for (const Mirror &m : conn->mirrors) {
-        if (m.publish && TopicToAddress(m.map, topic, address) == MapStatus::Ok) return m.qos;
-    }
-    return 0;
-}
+// The tag a queued change carries: its QoS, and whether it echoes.
+constexpr int kTagQos = 1;
+constexpr int kTagEcho = 2;
 
 // Hands queued changes to the library while the window allows.
 void Flush(Conn *conn) {
     if (!conn->connected || conn->inLibrary || conn->lost) return;
     std::string topic;
     std::optional<std::string> payload;
-    while (conn->inflight < conn->settings.window && conn->queue.Take(topic, payload)) {
+    int tag = 0;
+    while (conn->inflight < conn->settings.window && conn->queue.Take(topic, payload, &tag)) {
         const int length = payload ? static_cast<int>(payload->size()) : 0;
         ++conn->inflight;
         conn->inLibrary = true;
         const int rc = mosquitto_publish(conn->mosq, nullptr, topic.c_str(), length,
-                                         payload ? payload->data() : nullptr, QosOf(conn, topic), true);
+                                         payload ? payload->data() : nullptr, tag & kTagQos, true);
         conn->inLibrary = false;
         if (rc == MOSQ_ERR_SUCCESS) {
-            if (TopicSubscribed(conn, topic)) conn->echo.Sent(topic);
+            if (tag & kTagEcho) conn->echo.Sent(topic);
             continue;
         }
         --conn->inflight;
         if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO) {
-            if (!conn->queue.Holds(topic)) conn->queue.Put(topic, std::move(payload));
+            if (!conn->queue.Holds(topic)) conn->queue.Put(topic, std::move(payload), tag);
             NoteFailure(conn, rc);
             conn->lost = true;
             return;
@@ -293,9 +292,10 @@ void Enqueue(Conn *conn, const char *address, Tcl_Obj *value, bool resend) {
     for (const Mirror &m : conn->mirrors) {
         if (!m.publish || AddressToTopic(m.map, address, topic) != MapStatus::Ok) continue;
         if (resend && conn->remote.count(topic) != 0) continue;
-        if (!resend) conn->remote.erase(topic);
+        if (!resend && !conn->remote.empty()) conn->remote.erase(topic);
+        const int tag = m.qos | (TopicSubscribed(conn, m, topic) ? kTagEcho : 0);
         if (value == nullptr) {
-            conn->queue.Put(topic, std::nullopt);
+            conn->queue.Put(topic, std::nullopt, tag);
             continue;
         }
         std::optional<std::string> text = ToUtf8(value);
@@ -304,7 +304,7 @@ void Enqueue(Conn *conn, const char *address, Tcl_Obj *value, bool resend) {
             SetError(conn, "PAYLOAD", std::string("the value of ") + address + " is not valid UTF-8");
             continue;
         }
-        conn->queue.Put(topic, EncodePayload(*text));
+        conn->queue.Put(topic, EncodePayload(*text), tag);
     }
 }
 

@@ -6,26 +6,28 @@
 
 namespace kelb::mqtt {
 
-void ChangeQueue::Put(const std::string &topic, std::optional<std::string> payload) {
+void ChangeQueue::Put(const std::string &topic, std::optional<std::string> payload, int tag) {
     auto found = entries_.find(topic);
     if (found != entries_.end()) {
         found->second.payload = std::move(payload);
+        found->second.tag = tag;
         return;
     }
     order_.push_back(topic);
     try {
-        entries_.emplace(topic, Entry{std::move(payload), std::prev(order_.end())});
+        entries_.emplace(topic, Entry{std::move(payload), tag, std::prev(order_.end())});
     } catch (...) {
         order_.pop_back();
         throw;
     }
 }
 
-bool ChangeQueue::Take(std::string &topic, std::optional<std::string> &payload) {
+bool ChangeQueue::Take(std::string &topic, std::optional<std::string> &payload, int *tag) {
     if (order_.empty()) return false;
     auto found = entries_.find(order_.front());
     topic = std::move(order_.front());
     payload = std::move(found->second.payload);
+    if (tag != nullptr) *tag = found->second.tag;
     entries_.erase(found);
     order_.pop_front();
     return true;

@@ -29,10 +29,11 @@ namespace kelb::mqtt {
 
 class ChangeQueue {
 public:
-    // Records the topic's latest payload; none: the value is gone.
-    void Put(const std::string &topic, std::optional<std::string> payload);
+    // Records the topic's latest payload (none: the value is gone), with
+    // a tag of the caller's that goes with it.
+    void Put(const std::string &topic, std::optional<std::string> payload, int tag = 0);
     // Takes the oldest entry; false when the queue is empty.
-    bool Take(std::string &topic, std::optional<std::string> &payload);
+    bool Take(std::string &topic, std::optional<std::string> &payload, int *tag = nullptr);
     bool Holds(const std::string &topic) const { return entries_.count(topic) != 0; }
     std::size_t size() const noexcept { return entries_.size(); }
     bool empty() const noexcept { return entries_.empty(); }
@@ -41,6 +42,7 @@ public:
 private:
     struct Entry {
         std::optional<std::string> payload;
+        int tag;
         std::list<std::string>::iterator turn;
     };
     std::list<std::string> order_;  // topics, oldest first
