@@ -103,6 +103,9 @@ int ParseSettings(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[], Settings 
     if (!s.clean && s.clientId.empty()) {
         return ConnFail(interp, "OPTION", "-clean 0 needs a -clientid");
     }
+    if (s.password && !s.username) {
+        return ConnFail(interp, "OPTION", "-password needs -username");
+    }
     if (s.certfile.empty() != s.keyfile.empty()) {
         return ConnFail(interp, "OPTION", "-certfile and -keyfile go together");
     }
