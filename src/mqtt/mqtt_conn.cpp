@@ -1,7 +1,7 @@
 // mqtt_conn.cpp --
 //
 //     A connection's life: attempts and reconnects with backoff, the
-//     event-loop handlers, the outgoing queue, received messages, and the
+//     event-loop handlers, handing the queue to the library, and the
 //     goodbye.
 
 #include "mqtt/mqtt_conn.h"
@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "core/tcl_support.h"
+#include "mqtt/mqtt_flow.h"
 
 namespace kelb::mqtt {
 
@@ -29,11 +30,6 @@ Tcl_WideInt NowMs() {
     Tcl_Time now;
     Tcl_GetTime(&now);
     return static_cast<Tcl_WideInt>(now.sec) * 1000 + now.usec / 1000;
-}
-
-void SetError(Conn *conn, const char *condition, std::string message) {
-    conn->errorCondition = condition;
-    conn->errorMessage = std::move(message);
 }
 
 // What a libmosquitto result means to a script.
@@ -65,11 +61,11 @@ std::string MessageOf(int rc) {
 // Records why the link failed, unless the broker said so itself.
 void NoteFailure(Conn *conn, int rc) {
     if (conn->connackCode > 0) {
-        SetError(conn, "REFUSED",
+        ConnNote(conn, "REFUSED",
                  std::string("connection refused: ") + mosquitto_connack_string(conn->connackCode));
         return;
     }
-    SetError(conn, ConditionOf(rc), MessageOf(rc));
+    ConnNote(conn, ConditionOf(rc), MessageOf(rc));
 }
 
 // libmosquitto's callbacks: they run inside the library's calls and only
@@ -106,7 +102,7 @@ void OnMessage(mosquitto *, void *data, const mosquitto_message *message) {
                                  message->retain});
     } catch (...) {
         ++conn->refused;
-        SetError(conn, "MEMORY", "not enough memory for a received message");
+        ConnNote(conn, "MEMORY", "not enough memory for a received message");
     }
 }
 
@@ -172,7 +168,7 @@ void UpdateMask(Conn *conn) {
         if (fd < 0) return;
         conn->fd = fcntl(fd, F_DUPFD_CLOEXEC, 0);
         if (conn->fd < 0) {
-            SetError(conn, "UNREACHABLE", std::string("cannot watch the socket: ") + std::strerror(errno));
+            ConnNote(conn, "UNREACHABLE", std::string("cannot watch the socket: ") + std::strerror(errno));
             conn->lost = true;
             return;
         }
@@ -184,7 +180,7 @@ void UpdateMask(Conn *conn) {
 
 // The link is down: forget the client and try again after the backoff.
 void LinkDown(Conn *conn) {
-    if (conn->errorCondition.empty() || conn->connected) SetError(conn, "LOST", "connection lost");
+    if (conn->errorCondition.empty() || conn->connected) ConnNote(conn, "LOST", "connection lost");
     Drop(conn);
     const Settings &s = conn->settings;
     conn->backoff = std::clamp(conn->backoff * 2, s.retryMin, s.retryMax);
@@ -198,7 +194,7 @@ bool Attempt(Conn *conn) {
     int rc = Open(conn);
     if (rc != MOSQ_ERR_SUCCESS) {
         // A file that cannot be read, a client id the library refuses.
-        SetError(conn, "OPTION", std::string("settings refused: ") + mosquitto_strerror(rc));
+        ConnNote(conn, "OPTION", std::string("settings refused: ") + mosquitto_strerror(rc));
         return false;
     }
     const Settings &s = conn->settings;
@@ -209,20 +205,6 @@ bool Attempt(Conn *conn) {
     }
     return true;
 }
-
-// Whether a message on the topic comes back to this connection.
-bool TopicSubscribed(const Conn *conn, const Mirror &publisher, const std::string &topic) {
-    if (publisher.subscribe) return true;
-    std::string address;
-    for (const Mirror &m : conn->mirrors) {
-        if (m.subscribe && TopicToAddress(m.map, topic, address) == MapStatus::Ok) return true;
-    }
-    return false;
-}
-
-// The tag a queued change carries: its QoS, and whether it echoes.
-constexpr int kTagQos = 1;
-constexpr int kTagEcho = 2;
 
 // Hands queued changes to the library while the window allows.
 void Flush(Conn *conn) {
@@ -249,62 +231,7 @@ void Flush(Conn *conn) {
             return;
         }
         ++conn->refused;
-        SetError(conn, "PAYLOAD", "not published to \"" + topic + "\": " + mosquitto_strerror(rc));
-    }
-}
-
-// Text of a value in UTF-8 (Tcl keeps NUL and characters beyond the BMP
-// its own way); none when it cannot be said in UTF-8.
-std::optional<std::string> ToUtf8(Tcl_Obj *value) {
-    TclSize length = 0;
-    const char *text = Tcl_GetStringFromObj(value, &length);
-    const std::string_view view(text, static_cast<std::size_t>(length));
-    if (std::all_of(view.begin(), view.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        return std::string(view);
-    }
-    Tcl_DString out;
-    Tcl_Encoding utf8 = Tcl_GetEncoding(nullptr, "utf-8");
-    Tcl_UtfToExternalDString(utf8, text, length, &out);
-    Tcl_FreeEncoding(utf8);
-    std::string result(Tcl_DStringValue(&out), static_cast<std::size_t>(Tcl_DStringLength(&out)));
-    Tcl_DStringFree(&out);
-    if (!ValidUtf8(result)) return std::nullopt;
-    return result;
-}
-
-Tcl_Obj *FromUtf8(std::string_view text) {
-    if (std::all_of(text.begin(), text.end(), [](char c) { return c != 0 && static_cast<unsigned char>(c) < 0x80; })) {
-        return Tcl_NewStringObj(text.data(), static_cast<TclSize>(text.size()));
-    }
-    Tcl_DString out;
-    Tcl_Encoding utf8 = Tcl_GetEncoding(nullptr, "utf-8");
-    Tcl_ExternalToUtfDString(utf8, text.data(), static_cast<TclSize>(text.size()), &out);
-    Tcl_FreeEncoding(utf8);
-    Tcl_Obj *obj = Tcl_NewStringObj(Tcl_DStringValue(&out), Tcl_DStringLength(&out));
-    Tcl_DStringFree(&out);
-    return obj;
-}
-
-// Queues the change of one node for every mirror that publishes it: a
-// local change, or (resend) a value sent again after a reconnect.
-void Enqueue(Conn *conn, const char *address, Tcl_Obj *value, bool resend) {
-    std::string topic;
-    for (const Mirror &m : conn->mirrors) {
-        if (!m.publish || AddressToTopic(m.map, address, topic) != MapStatus::Ok) continue;
-        if (resend && conn->remote.count(topic) != 0) continue;
-        if (!resend && !conn->remote.empty()) conn->remote.erase(topic);
-        const int tag = m.qos | (TopicSubscribed(conn, m, topic) ? kTagEcho : 0);
-        if (value == nullptr) {
-            conn->queue.Put(topic, std::nullopt, tag);
-            continue;
-        }
-        std::optional<std::string> text = ToUtf8(value);
-        if (!text) {
-            ++conn->refused;
-            SetError(conn, "PAYLOAD", std::string("the value of ") + address + " is not valid UTF-8");
-            continue;
-        }
-        conn->queue.Put(topic, EncodePayload(*text), tag);
+        ConnNote(conn, "PAYLOAD", "not published to \"" + topic + "\": " + mosquitto_strerror(rc));
     }
 }
 
@@ -325,7 +252,7 @@ void OnTreeChange(void *data, const char *address, Tcl_Obj *value) {
     try {
         Enqueue(conn, address, value, false);
     } catch (...) {
-        SetError(conn, "MEMORY", "not enough memory to queue a change");
+        ConnNote(conn, "MEMORY", "not enough memory to queue a change");
         return;
     }
     if (conn->connected && !conn->inLibrary) {
@@ -333,20 +260,6 @@ void OnTreeChange(void *data, const char *address, Tcl_Obj *value) {
         if (!conn->lost) UpdateMask(conn);
         if (conn->lost) ScheduleService(conn);
     }
-}
-
-void EnqueueListed(void *data, const char *address, Tcl_Obj *value) {
-    if (value != nullptr) Enqueue(static_cast<Conn *>(data), address, value, true);
-}
-
-// Every value of the published subtrees goes out again: after a
-// reconnect the broker's retained state is exact.
-void EnqueueAll(Conn *conn, const Mirror &mirror) {
-    if (!mirror.publish) return;
-    Tcl_Interp *interp = conn->interp;
-    Tcl_InterpState saved = Tcl_SaveInterpState(interp, TCL_OK);
-    conn->tree->listValues(interp, mirror.map.rootAddress.c_str(), EnqueueListed, conn);
-    Tcl_RestoreInterpState(interp, saved);
 }
 
 void Subscribe(Conn *conn, const Mirror &mirror) {
@@ -369,65 +282,6 @@ void LinkUp(Conn *conn) {
         conn->inLibrary = false;
     }
     for (const Mirror &m : conn->mirrors) EnqueueAll(conn, m);
-}
-
-void Refuse(Conn *conn, const char *condition, std::string message) {
-    ++conn->refused;
-    SetError(conn, condition, std::move(message));
-}
-
-// Writes one received message into the tree.
-void Apply(Conn *conn, const Conn::Inbound &message) {
-    std::string address;
-    const Mirror *mirror = nullptr;
-    for (const Mirror &m : conn->mirrors) {
-        if (m.subscribe && TopicToAddress(m.map, message.topic, address) == MapStatus::Ok) {
-            mirror = &m;
-            break;
-        }
-    }
-    if (mirror == nullptr) {
-        return Refuse(conn, "TOPIC", "topic \"" + message.topic + "\" names no node address");
-    }
-    if (!conn->echo.Accept(message.topic, message.retained, conn->queue.Holds(message.topic))) return;
-    Tcl_Interp *interp = conn->interp;
-    const KelbTreeApi *tree = conn->tree;
-    if (message.payload.empty()) {
-        if (tree->getValue(interp, address.c_str()) == nullptr) return;
-        conn->applying = address;
-        tree->clearValue(interp, address.c_str());
-        conn->applying.clear();
-        conn->remote.erase(message.topic);
-        return;
-    }
-    const std::string_view text = DecodePayload(message.payload);
-    if (!ValidUtf8(text)) {
-        return Refuse(conn, "PAYLOAD", "payload on \"" + message.topic + "\" is not valid UTF-8");
-    }
-    const ObjRef value(FromUtf8(text));
-    if (Tcl_Obj *current = tree->getValue(interp, address.c_str())) {
-        TclSize a = 0, b = 0;
-        const char *x = Tcl_GetStringFromObj(current, &a);
-        const char *y = Tcl_GetStringFromObj(value.get(), &b);
-        if (a == b && std::memcmp(x, y, static_cast<std::size_t>(a)) == 0) return;
-    }
-    conn->applying = address;
-    const int code = tree->setValue(interp, address.c_str(), value.get());
-    conn->applying.clear();
-    if (code != TCL_OK) return Refuse(conn, "TREE", Tcl_GetString(Tcl_GetObjResult(interp)));
-    conn->remote.insert(message.topic);
-}
-
-void ApplyInbound(Conn *conn) {
-    std::vector<Conn::Inbound> batch;
-    batch.swap(conn->inbound);
-    Tcl_InterpState saved = Tcl_SaveInterpState(conn->interp, TCL_OK);
-    for (const Conn::Inbound &message : batch) {
-        if (conn->closed) break;
-        ++conn->received;
-        Apply(conn, message);
-    }
-    Tcl_RestoreInterpState(conn->interp, saved);
 }
 
 // After every library call: what its callbacks noted is acted on here,
@@ -495,7 +349,7 @@ void TimerProc(ClientData data) {
         conn->inLibrary = false;
         const int limit = std::max(conn->settings.timeout, 5000);
         if (!conn->connected && !conn->lost && now - conn->attemptStart > limit) {
-            SetError(conn, "TIMEOUT", "no answer from the broker");
+            ConnNote(conn, "TIMEOUT", "no answer from the broker");
             conn->lost = true;
         }
     }
@@ -508,6 +362,11 @@ void TimerProc(ClientData data) {
 }
 
 }  // namespace
+
+void ConnNote(Conn *conn, const char *condition, std::string message) {
+    conn->errorCondition = condition;
+    conn->errorMessage = std::move(message);
+}
 
 int ConnFail(Tcl_Interp *interp, const char *condition, const std::string &message) {
     Tcl_ResetResult(interp);
@@ -530,7 +389,7 @@ int ConnStart(Conn *conn) {
                 NoteFailure(conn, rc);
                 conn->lost = true;
             } else if (!conn->connected && NowMs() > deadline) {
-                SetError(conn, "TIMEOUT", "no answer from the broker");
+                ConnNote(conn, "TIMEOUT", "no answer from the broker");
                 conn->lost = true;
             }
         }

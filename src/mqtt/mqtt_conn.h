@@ -104,6 +104,9 @@ Tcl_Obj *ConnStatus(const Conn *conn);
 // through Tcl_EventuallyFree by the caller.
 void ConnClose(Conn *conn);
 
+// Records the last error, for the status.
+void ConnNote(Conn *conn, const char *condition, std::string message);
+
 // Records and raises {KELB MQTT condition}.
 int ConnFail(Tcl_Interp *interp, const char *condition, const std::string &message);
 
