@@ -51,6 +51,8 @@ set receiverScript {
         }}}
         $c subscribe /bin -topic bench/l
     }
+    # Ends when the benchmark closes its end of the pipe.
+    fileevent stdin readable {if {[gets stdin line] < 0} exit}
     after 300 {puts ready}
     vwait forever
 }
@@ -59,7 +61,7 @@ set f [open $receiverFile w]; puts $f $receiverScript; close $f
 
 proc receiver {mode count} {
     global library port nodes receiverFile
-    set chan [open |[list [info nameofexecutable] $receiverFile $library $port $mode $count $nodes] r]
+    set chan [open |[list [info nameofexecutable] $receiverFile $library $port $mode $count $nodes] r+]
     fconfigure $chan -buffering line -blocking 0
     fileevent $chan readable [list apply {{chan} {
         if {[gets $chan line] >= 0} {lappend ::lines $line}
