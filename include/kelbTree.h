@@ -20,6 +20,8 @@
 #include <stddef.h>
 #include <tcl.h>
 
+#include "kelbApi.h" /* the typedef of KelbTreeApi */
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -67,7 +69,9 @@ struct KelbTreeApi {
                       void *clientData);
 
     /* Calls proc for every later change of a value under address (the
-     * node need not exist yet), however it is made. Returns the watch's
+     * node need not exist yet; changes are reported at the addresses of
+     * the nodes that hold the values, so an address through a link node
+     * sees none), however it is made. Returns the watch's
      * identity, or 0 with an error in interp. The watch ends with unwatch
      * or when interp is deleted, whichever comes first. */
     unsigned long (*watch)(Tcl_Interp *interp, const char *address, KelbTreeValueProc *proc,
