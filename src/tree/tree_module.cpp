@@ -13,6 +13,7 @@
 #include "core/tcl_support.h"
 #include "tree/tree_forwarder.h"
 #include "tree/tree_value.h"
+#include "tree/tree_watch.h"
 
 namespace kelb {
 
@@ -95,6 +96,7 @@ void InterpDeleted(ClientData clientData, Tcl_Interp *) {
     auto &interps = module.interps;
     interps.erase(std::remove(interps.begin(), interps.end(), state), interps.end());
     if (module.lastFound == state) module.lastFound = nullptr;
+    TreeWatchesLeaveInterp(state->interp);
     TreeValuesLeaveInterp(state);
     TreeForwardersLeaveInterp(state);
     for (NodeId id : state->ownNodes) {

@@ -15,6 +15,7 @@
 
 #include "core/tcl_support.h"
 #include "tree/record_pool.h"
+#include "tree/tree_watch.h"
 
 namespace kelb {
 
@@ -141,6 +142,11 @@ Tcl_Obj *CurrentValue(const TreeValue *value) noexcept {
     return nullptr;
 }
 
+// Tells the watches (if any) what the value is now.
+void Changed(const TreeValue *value) noexcept {
+    if (TreeWatchesActive()) [[unlikely]] TreeWatchNotify(value->node, CurrentValue(value));
+}
+
 // One pass of a push: sets `current` into every record but `origin`, the
 // caller's first: a link elsewhere that refuses the value puts the old one
 // back, and that is all the caller's own link would see afterwards.
@@ -177,13 +183,17 @@ int Assign(TreeValue *value, Tcl_Obj *obj, Record *origin, Tcl_Interp *caller) {
     if (value->released) return TCL_OK;
     if (value->records.empty()) {
         ReplaceHeld(value, obj);
+        Changed(value);
         return TCL_OK;
     }
     // The usual case: one record that nothing watches takes the value as
     // it is; no script can run, so nothing needs pinning.
     if (value->records.size() == 1) {
         Record *only = *value->records.begin();
-        if (only != origin && IsLive(only, value) && VarSetQuietly(only->Var(), obj)) return TCL_OK;
+        if (only != origin && IsLive(only, value) && VarSetQuietly(only->Var(), obj)) {
+            Changed(value);
+            return TCL_OK;
+        }
     }
     ValuePin pin(value);
     AssignScope scope(value);
@@ -193,6 +203,7 @@ int Assign(TreeValue *value, Tcl_Obj *obj, Record *origin, Tcl_Interp *caller) {
     for (int round = 0; round < kMaxPushRounds; ++round) {
         if (!PushOnce(value, current, origin, name, caller, code)) break;
     }
+    if (!value->released) Changed(value);
     return code;
 }
 
@@ -221,7 +232,9 @@ void Unset(TreeValue *value, Record *origin) {
             break;
         }
     }
-    if (!value->released) EnsureTraced(value);
+    if (value->released) return;
+    EnsureTraced(value);
+    Changed(value);
 }
 
 // Our trace on a record: keeps the other interpreters' records in step.
@@ -255,8 +268,16 @@ char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, c
     return nullptr;
 }
 
+// With one record nothing needs our trace, unless a watch must see the
+// writes that go straight into the variable.
+bool NeedsTrace(const TreeValue *value) noexcept {
+    if (value->records.size() >= 2) return true;
+    return TreeWatchesActive() && !value->records.empty() && value->node != nullptr &&
+           TreeWatchCovers(value->node);
+}
+
 void EnsureTraced(TreeValue *value) {
-    if (value->records.size() < 2) return;
+    if (!NeedsTrace(value)) return;
     for (Record *r : value->records) {
         if (!r->traced && r->owner != nullptr && !VarIsRetired(r->Var())) {
             HolderTrace(r, RecordTraceProc, kRecordTraceFlags);
@@ -315,8 +336,11 @@ int TreeSetValue(Node *node, Tcl_Obj *obj, Tcl_Interp *caller) {
     ReplaceHeld(value, obj);
     node->kind = NodeKind::Value;
     node->value = value;
+    Changed(value);
     return TCL_OK;
 }
+
+void TreeValueObserve(TreeValue *value) { EnsureTraced(value); }
 
 void TreeFreeValue(Node *node) {
     if (node->kind != NodeKind::Value) return;
@@ -371,6 +395,7 @@ public:
     void DetachValue(Node &node) noexcept override {
         // A value nothing traces needs no name when it goes.
         TreeValue *value = node.value;
+        if (TreeWatchesActive()) [[unlikely]] TreeWatchNotify(&node, nullptr);
         value->node = nullptr;
         if (std::none_of(value->records.begin(), value->records.end(),
                          [](const Record *r) { return VarIsTraced(r->Var()); })) {
@@ -402,6 +427,13 @@ public:
     }
     void CopyValue(const Node &from, Node &to) override {
         if (Tcl_Obj *obj = TreeNodeValue(&from)) TreeSetValue(&to, Tcl_DuplicateObj(obj));
+    }
+    void NoteMove(const Node &top, bool arrived) noexcept override {
+        if (!TreeWatchesActive()) return;
+        TreeVisitValues(&top, [arrived](const Node *node) {
+            if (arrived) TreeValueObserve(node->value);
+            TreeWatchNotify(node, arrived ? CurrentValue(node->value) : nullptr);
+        });
     }
     void MoveValue(Node &from, Node &to) noexcept override {
         to.value = from.value;

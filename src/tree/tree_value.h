@@ -109,6 +109,9 @@ int TreeSetValue(Node *node, Tcl_Obj *obj, Tcl_Interp *caller = nullptr);
 // Releases the node's value, retiring every record, and makes it plain.
 void TreeFreeValue(Node *node);
 
+// A watch now covers the value: its writes must reach our code.
+void TreeValueObserve(TreeValue *value);
+
 // The value operations the store calls.
 TreeValueOps &TreeTclValueOps() noexcept;
 
