@@ -6,6 +6,7 @@
 
 #include "matrix/matrix_commands.h"
 
+#include <atomic>
 #include <string_view>
 
 #include "core/tcl_support.h"
@@ -20,8 +21,9 @@ namespace kelb {
 namespace {
 
 // The time step kept by "matrix dt", shared by every interpreter of the
-// process. Nothing in the package reads it yet.
-constinit double matrixTimeStep = 0.0;
+// process in every thread, so it is written atomically. Nothing in the
+// package reads it yet.
+constinit std::atomic<double> matrixTimeStep{0.0};
 
 // The subcommands in their fixed order, which Tcl's lookup message lists,
 // with the fewest words each takes (counting "matrix" and the name) and
@@ -103,7 +105,7 @@ int MatrixLengthCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 int MatrixDtCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     double value;
     if (Tcl_GetDoubleFromObj(interp, objv[2], &value) != TCL_OK) return TCL_ERROR;
-    matrixTimeStep = value;
+    matrixTimeStep.store(value, std::memory_order_relaxed);
     Tcl_ResetResult(interp);
     return TCL_OK;
 }

@@ -10,12 +10,14 @@
 
 namespace kelb {
 
+extern const KelbTreeApi kTreeApi;  // tree/tree_public.cpp
+
 const KelbApi kPublicApi = {
     KELB_API_MAGIC,
     KELB_API_VERSION,
     sizeof(KelbApi),
     &kDevicePublicApi,
-    nullptr,  // tree: none yet
+    &kTreeApi,
 };
 
 }  // namespace kelb

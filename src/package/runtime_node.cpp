@@ -32,8 +32,8 @@ struct RuntimeLink {
 };
 
 // The counter of this thread, in Tcl's thread data (zeroed at first use).
-// Plain data, so that nothing runs when the thread ends; the links are
-// gone by then with their interpreters.
+// Plain data: the links go with their interpreters, or when the thread
+// ends with them still there (ThreadEnded).
 struct RuntimeCounter {
     int seconds;          // behind the variable /env.runtime
     int pid;              // the process that advances it, while links is not empty
@@ -60,6 +60,8 @@ int RuntimeTick(ClientData) {
     return TCL_OK;
 }
 
+void ThreadEnded(ClientData) noexcept;
+
 // An interpreter that links the counter is deleted: its link goes with its
 // records; the process stops with the last one.
 void Unlink(ClientData clientData, Tcl_Interp *) noexcept {
@@ -70,6 +72,15 @@ void Unlink(ClientData clientData, Tcl_Interp *) noexcept {
     delete link;
     if (counter.links) return;
     ProcessKill(counter.pid);
+    Tcl_DeleteThreadExitHandler(ThreadEnded, nullptr);
+}
+
+// The thread ends with linking interpreters still there (thread::exit
+// deletes none): each lets the counter go as its deletion would, so that
+// nothing is left pointing at the counter when Tcl frees it with the
+// thread's data.
+void ThreadEnded(ClientData) noexcept {
+    while (RuntimeLink *link = Counter().links) Tcl_DeleteAssocData(link->interp, kLinkKey);
 }
 
 // Starts the process that advances the counter.
@@ -118,7 +129,9 @@ int RuntimeNodeInit(Tcl_Interp *interp, bool treeUp, bool processUp) {
         TreeSetValue(node, Tcl_NewIntObj(counter.seconds), interp);
     }
     if (!Link(interp)) return TCL_OK;
-    if (first) StartTicking();
+    if (!first) return TCL_OK;
+    Tcl_CreateThreadExitHandler(ThreadEnded, nullptr);
+    StartTicking();
     return TCL_OK;
 }
 

@@ -130,4 +130,9 @@ void TreeForwardersLeaveInterp(InterpState *state) {
     state->forwarders.clear();
 }
 
+void TreeForwardersAbandonInterp(InterpState *state) noexcept {
+    for (auto &entry : state->forwarders) HolderAbandon(entry.second);
+    state->forwarders.clear();
+}
+
 }  // namespace kelb

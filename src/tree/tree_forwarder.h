@@ -21,4 +21,8 @@ Tcl_Var TreeForwarderVar(InterpState *state, const std::string &address);
 // The interpreter is being deleted: its stand-ins retire.
 void TreeForwardersLeaveInterp(InterpState *state);
 
+// The interpreter's thread is ending: its stand-ins are dropped without
+// calling into it.
+void TreeForwardersAbandonInterp(InterpState *state) noexcept;
+
 }  // namespace kelb

@@ -7,9 +7,10 @@
 //     The store lives in one thread at a time, since its values are that
 //     thread's Tcl objects. The first thread whose interpreter loads the
 //     package owns it; ownership ends when the last interpreter of that
-//     thread holding the store is deleted, and then the store is emptied
-//     there (every node and value freed in its own thread). Other threads
-//     get no store while it is owned.
+//     thread holding the store is deleted, or when the thread ends with
+//     such interpreters left, and then the store is emptied there (every
+//     node and value freed in its own thread). Other threads get no store
+//     while it is owned.
 
 #pragma once
 
@@ -35,8 +36,8 @@ struct TreeModule {
 TreeModule *TreeModuleGet() noexcept;
 
 // Makes this thread the owner if no thread owns the store (making the
-// module on the first call; it is never freed). Returns the module, or
-// none when another thread owns it.
+// module on the first call; it is never freed), until it lets the store
+// go or ends. Returns the module, or none when another thread owns it.
 TreeModule *TreeModuleClaim();
 
 // Gives the claim up again if no interpreter holds the store (an

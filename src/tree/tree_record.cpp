@@ -51,10 +51,10 @@ void HolderRetire(VarHolder *holder, Tcl_Obj *name) {
     VarRetire(owner->interp, holder->Var(), name);
 }
 
-void RecordRetire(Record *record, Tcl_Obj *name) {
-    record->value = nullptr;
-    InterpState *state = record->owner;
-    if (state == nullptr) return;
+namespace {
+
+// Takes the record out of its interpreter's list.
+void Unlist(Record *record, InterpState *state) noexcept {
     if (record->prevInInterp != nullptr) {
         record->prevInInterp->nextInInterp = record->nextInInterp;
     } else {
@@ -62,7 +62,29 @@ void RecordRetire(Record *record, Tcl_Obj *name) {
     }
     if (record->nextInInterp != nullptr) record->nextInInterp->prevInInterp = record->prevInInterp;
     record->prevInInterp = record->nextInInterp = nullptr;
+}
+
+}  // namespace
+
+void RecordRetire(Record *record, Tcl_Obj *name) {
+    record->value = nullptr;
+    InterpState *state = record->owner;
+    if (state == nullptr) return;
+    Unlist(record, state);
     HolderRetire(record, name);
+}
+
+void HolderAbandon(VarHolder *holder) noexcept {
+    if (holder->owner == nullptr) return;
+    holder->owner = nullptr;
+    VarAbandon(holder->Var());
+}
+
+void RecordAbandon(Record *record) noexcept {
+    record->value = nullptr;
+    if (record->owner == nullptr) return;
+    Unlist(record, record->owner);
+    HolderAbandon(record);
 }
 
 }  // namespace kelb

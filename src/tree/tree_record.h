@@ -96,6 +96,11 @@ void HolderRetire(VarHolder *holder, Tcl_Obj *name);
 // must have let it go already).
 void RecordRetire(Record *record, Tcl_Obj *name);
 
+// The same when the thread is ending and the interpreter never runs
+// again: nothing is called there (tree_vars.h, VarAbandon).
+void HolderAbandon(VarHolder *holder) noexcept;
+void RecordAbandon(Record *record) noexcept;
+
 void HolderPin(VarHolder *holder) noexcept;
 void HolderUnpin(VarHolder *holder) noexcept;
 

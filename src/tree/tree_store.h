@@ -43,6 +43,9 @@ public:
     virtual void CopyValue(const Node &from, Node &to) = 0;
     // `to` takes over the value of `from`, which becomes plain.
     virtual void MoveValue(Node &from, Node &to) noexcept = 0;
+    // The values under `top` are about to leave their addresses (arrived
+    // false), or have arrived at new ones (true): a move. Runs no scripts.
+    virtual void NoteMove(const Node & /*top*/, bool /*arrived*/) noexcept {}
     // Asks the memory system, ahead of DetachValue and FreeValue, for one
     // level of what they will read of a value node's value: level 0 is
     // the first thing the node points to, each next level what the one

@@ -116,6 +116,7 @@ bool LinkTo(TreeStore &store, Node *source, std::string_view dest, TreeError &er
 // The new node `to` takes over the kind, value and children of `from`,
 // and `from` (detached, now empty) is freed.
 void TakeOver(TreeStore &store, Node *from, Node *to) noexcept {
+    if (store.valueOps != nullptr) store.valueOps->NoteMove(*from, false);
     to->kind = from->kind;
     if (from->kind == NodeKind::Link) to->linkTarget = from->linkTarget;
     if (from->kind == NodeKind::Value && store.valueOps != nullptr) {
@@ -130,6 +131,7 @@ void TakeOver(TreeStore &store, Node *from, Node *to) noexcept {
         from->ChildList(type) = nullptr;
     }
     from->kind = NodeKind::Plain;
+    if (store.valueOps != nullptr) store.valueOps->NoteMove(*to, true);
     TreeFreeSubtree(store, from);
 }
 

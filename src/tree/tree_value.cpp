@@ -11,9 +11,11 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "core/tcl_support.h"
 #include "tree/record_pool.h"
+#include "tree/tree_watch.h"
 
 namespace kelb {
 
@@ -53,10 +55,19 @@ void DeleteValue(TreeValue *value) noexcept {
     ValueHolders().Release(value);
 }
 
-void PinValue(TreeValue *value) noexcept { ++value->pins; }
+// Pins held by operations in progress, all of them on the owning thread's
+// stack, and what to call once the last is dropped.
+int pinsHeld = 0;
+void (*whenUnpinned)() noexcept = nullptr;
+
+void PinValue(TreeValue *value) noexcept {
+    ++value->pins;
+    ++pinsHeld;
+}
 
 void UnpinValue(TreeValue *value) noexcept {
     if (--value->pins == 0 && value->released) DeleteValue(value);
+    if (--pinsHeld == 0 && whenUnpinned != nullptr) std::exchange(whenUnpinned, nullptr)();
 }
 
 // Keeps a value (not its node) alive for the length of a scope in which
@@ -132,27 +143,38 @@ Tcl_Obj *CurrentValue(const TreeValue *value) noexcept {
     return nullptr;
 }
 
-// One pass of a push: sets `current` into every record but `origin`.
+// Tells the watches (if any) what the value is now.
+void Changed(const TreeValue *value) noexcept {
+    if (TreeWatchesActive()) [[unlikely]] TreeWatchNotify(value->node, CurrentValue(value));
+}
+
+// One pass of a push: sets `current` into every record but `origin`, the
+// caller's first: a link elsewhere that refuses the value puts the old one
+// back, and that is all the caller's own link would see afterwards.
 // Returns true when a trace rewrote a record's value, which then becomes
 // `current` (and that record `origin`).
 bool PushOnce(TreeValue *value, ObjRef &current, Record *&origin, ObjRef &name,
               Tcl_Interp *caller, int &code) {
     bool adopted = false;
     RecordSnapshot snapshot(value->records);
-    for (Record *r : snapshot.records()) {
-        if (value->released) break;
-        if (r == origin || !IsLive(r, value) || VarValue(r->Var()) == current.get()) continue;
-        if (VarSetQuietly(r->Var(), current.get())) continue;
-        if (!name) name = ObjRef(ValueName(value));
-        Tcl_Interp *interp = r->owner->interp;
-        const bool own = interp == caller;
-        bool refused = false;
-        const ObjRef now = VarSet(interp, r->Var(), name.get(), current.get(), own, refused);
-        if (refused && own) code = TCL_ERROR;
-        if (r->value == value && now && now.get() != current.get()) {
-            current = now;
-            origin = r;
-            adopted = true;
+    for (const bool callersTurn : {true, false}) {
+        if (callersTurn && caller == nullptr) continue;
+        for (Record *r : snapshot.records()) {
+            if (value->released) return adopted;
+            if (r == origin || !IsLive(r, value) || VarValue(r->Var()) == current.get()) continue;
+            Tcl_Interp *interp = r->owner->interp;
+            const bool own = interp == caller;
+            if (own != callersTurn) continue;
+            if (VarSetQuietly(r->Var(), current.get())) continue;
+            if (!name) name = ObjRef(ValueName(value));
+            bool refused = false;
+            const ObjRef now = VarSet(interp, r->Var(), name.get(), current.get(), own, refused);
+            if (refused && own) code = TCL_ERROR;
+            if (r->value == value && now && now.get() != current.get()) {
+                current = now;
+                origin = r;
+                adopted = true;
+            }
         }
     }
     return adopted;
@@ -162,13 +184,17 @@ int Assign(TreeValue *value, Tcl_Obj *obj, Record *origin, Tcl_Interp *caller) {
     if (value->released) return TCL_OK;
     if (value->records.empty()) {
         ReplaceHeld(value, obj);
+        Changed(value);
         return TCL_OK;
     }
     // The usual case: one record that nothing watches takes the value as
     // it is; no script can run, so nothing needs pinning.
     if (value->records.size() == 1) {
         Record *only = *value->records.begin();
-        if (only != origin && IsLive(only, value) && VarSetQuietly(only->Var(), obj)) return TCL_OK;
+        if (only != origin && IsLive(only, value) && VarSetQuietly(only->Var(), obj)) {
+            Changed(value);
+            return TCL_OK;
+        }
     }
     ValuePin pin(value);
     AssignScope scope(value);
@@ -178,6 +204,7 @@ int Assign(TreeValue *value, Tcl_Obj *obj, Record *origin, Tcl_Interp *caller) {
     for (int round = 0; round < kMaxPushRounds; ++round) {
         if (!PushOnce(value, current, origin, name, caller, code)) break;
     }
+    if (!value->released) Changed(value);
     return code;
 }
 
@@ -206,7 +233,9 @@ void Unset(TreeValue *value, Record *origin) {
             break;
         }
     }
-    if (!value->released) EnsureTraced(value);
+    if (value->released) return;
+    EnsureTraced(value);
+    Changed(value);
 }
 
 // Our trace on a record: keeps the other interpreters' records in step.
@@ -240,8 +269,16 @@ char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, c
     return nullptr;
 }
 
+// With one record nothing needs our trace, unless a watch must see the
+// writes that go straight into the variable.
+bool NeedsTrace(const TreeValue *value) noexcept {
+    if (value->records.size() >= 2) return true;
+    return TreeWatchesActive() && !value->records.empty() && value->node != nullptr &&
+           TreeWatchCovers(value->node);
+}
+
 void EnsureTraced(TreeValue *value) {
-    if (value->records.size() < 2) return;
+    if (!NeedsTrace(value)) return;
     for (Record *r : value->records) {
         if (!r->traced && r->owner != nullptr && !VarIsRetired(r->Var())) {
             HolderTrace(r, RecordTraceProc, kRecordTraceFlags);
@@ -300,8 +337,11 @@ int TreeSetValue(Node *node, Tcl_Obj *obj, Tcl_Interp *caller) {
     ReplaceHeld(value, obj);
     node->kind = NodeKind::Value;
     node->value = value;
+    Changed(value);
     return TCL_OK;
 }
+
+void TreeValueObserve(TreeValue *value) { EnsureTraced(value); }
 
 void TreeFreeValue(Node *node) {
     if (node->kind != NodeKind::Value) return;
@@ -337,6 +377,18 @@ void TreeValuesLeaveInterp(InterpState *state) {
     }
 }
 
+void TreeValuesAbandonInterp(InterpState *state) noexcept {
+    while (Record *record = state->records) {
+        if (TreeValue *value = record->value) value->records.Remove(record);
+        RecordAbandon(record);
+    }
+}
+
+void TreeValuesWhenUnpinned(void (*proc)() noexcept) noexcept {
+    if (pinsHeld == 0) return proc();
+    whenUnpinned = proc;
+}
+
 namespace {
 
 class TclValueOps final : public TreeValueOps {
@@ -344,6 +396,7 @@ public:
     void DetachValue(Node &node) noexcept override {
         // A value nothing traces needs no name when it goes.
         TreeValue *value = node.value;
+        if (TreeWatchesActive()) [[unlikely]] TreeWatchNotify(&node, nullptr);
         value->node = nullptr;
         if (std::none_of(value->records.begin(), value->records.end(),
                          [](const Record *r) { return VarIsTraced(r->Var()); })) {
@@ -375,6 +428,13 @@ public:
     }
     void CopyValue(const Node &from, Node &to) override {
         if (Tcl_Obj *obj = TreeNodeValue(&from)) TreeSetValue(&to, Tcl_DuplicateObj(obj));
+    }
+    void NoteMove(const Node &top, bool arrived) noexcept override {
+        if (!TreeWatchesActive()) return;
+        TreeVisitValues(&top, [arrived](const Node *node) {
+            if (arrived) TreeValueObserve(node->value);
+            TreeWatchNotify(node, arrived ? CurrentValue(node->value) : nullptr);
+        });
     }
     void MoveValue(Node &from, Node &to) noexcept override {
         to.value = from.value;

@@ -109,6 +109,9 @@ int TreeSetValue(Node *node, Tcl_Obj *obj, Tcl_Interp *caller = nullptr);
 // Releases the node's value, retiring every record, and makes it plain.
 void TreeFreeValue(Node *node);
 
+// A watch now covers the value: its writes must reach our code.
+void TreeValueObserve(TreeValue *value);
+
 // The value operations the store calls.
 TreeValueOps &TreeTclValueOps() noexcept;
 
@@ -127,5 +130,15 @@ void TreeValueUnset(TreeValue *value);
 // end there), and a value whose last record this was goes back to the
 // store.
 void TreeValuesLeaveInterp(InterpState *state);
+
+// The interpreter's thread is ending and it never runs again: its records
+// leave their values without calling into it, taking the values they
+// held along (the store is emptied next).
+void TreeValuesAbandonInterp(InterpState *state) noexcept;
+
+// Calls proc once no operation holds a value any more: at once, or when
+// thread::exit, having ended the thread from inside an operation, unwinds
+// the last one.
+void TreeValuesWhenUnpinned(void (*proc)() noexcept) noexcept;
 
 }  // namespace kelb

@@ -202,21 +202,40 @@ void VarUnset(Tcl_Interp *interp, Tcl_Var handle, Tcl_Obj *name) {
     TclPtrUnsetVar(interp, handle, nullptr, name, nullptr, TCL_GLOBAL_ONLY);
 }
 
-void VarRetire(Tcl_Interp *interp, Tcl_Var handle, Tcl_Obj *name) {
-    Var *var = AsVar(handle);
-    if (!TclIsVarTraced(var) && !(var->flags & (VAR_ARRAY | VAR_LINK))) {
-        // Nothing watches it: unset it as Tcl would, without calling into
-        // the interpreter.
-        if (var->value.objPtr != nullptr) Tcl_DecrRefCount(var->value.objPtr);
-        var->value.objPtr = nullptr;
-    } else if (!UnsetForGood(interp, var, name)) {
-        return;
-    }
-    // As Tcl does when it deletes the entry of a variable still in use:
-    // the variable is dead, and freed when the last count goes.
+namespace {
+
+// Unsets a scalar as Tcl would, without calling into the interpreter.
+void DropScalarValue(Var *var) noexcept {
+    if (var->flags & (VAR_ARRAY | VAR_LINK)) return;
+    if (var->value.objPtr != nullptr) Tcl_DecrRefCount(var->value.objPtr);
+    var->value.objPtr = nullptr;
+}
+
+// As Tcl does when it deletes the entry of a variable still in use: the
+// variable is dead, and freed when the last count goes.
+void DropMakersCounts(Var *var) noexcept {
     var->flags |= VAR_DEAD_HASH;
     VarHashRefCount(var) -= 2;
     TclCleanupVar(var, nullptr);
+}
+
+}  // namespace
+
+void VarRetire(Tcl_Interp *interp, Tcl_Var handle, Tcl_Obj *name) {
+    Var *var = AsVar(handle);
+    if (!TclIsVarTraced(var) && !(var->flags & (VAR_ARRAY | VAR_LINK))) {
+        // Nothing watches it.
+        DropScalarValue(var);
+    } else if (!UnsetForGood(interp, var, name)) {
+        return;
+    }
+    DropMakersCounts(var);
+}
+
+void VarAbandon(Tcl_Var handle) noexcept {
+    Var *var = AsVar(handle);
+    DropScalarValue(var);
+    DropMakersCounts(var);
 }
 
 Tcl_Var VarRetiringTarget(Tcl_Interp *interp, const char *name) noexcept {

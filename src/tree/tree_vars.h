@@ -98,6 +98,12 @@ void VarUnset(Tcl_Interp *interp, Tcl_Var var, Tcl_Obj *name);
 // The maker's own traces must let these unsets pass. name may be none.
 void VarRetire(Tcl_Interp *interp, Tcl_Var var, Tcl_Obj *name);
 
+// Retires a variable whose interpreter never runs again (its thread is
+// ending) without calling into it: a scalar's value is released, the
+// variable is marked dead and the maker's counts are dropped. A variable
+// with traces stays with them in its interpreter, which keeps it.
+void VarAbandon(Tcl_Var var) noexcept;
+
 // While VarRetire removes a C link by name, the variable resolver maps
 // this name in that interpreter to the variable being retired.
 inline constexpr const char *kRetiringVarName = "/#0";
