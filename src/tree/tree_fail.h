@@ -8,7 +8,6 @@
 
 #include <tcl.h>
 
-#include <string>
 #include <string_view>
 
 #include "core/tcl_support.h"
@@ -17,19 +16,21 @@
 namespace kelb {
 
 // Raises error `code` with `detail`. Returns TCL_ERROR.
-inline int TreeFail(Tcl_Interp *interp, int code, std::string_view detail) {
+inline int TreeFail(Tcl_Interp *interp, int code, std::string_view detail) noexcept {
+    const auto length = static_cast<TclSize>(detail.size());
     Tcl_ResetResult(interp);
     Tcl_Obj *message = Tcl_NewStringObj(TreeErrorMessage(code), -1);
-    Tcl_AppendToObj(message, detail.data(), static_cast<TclSize>(detail.size()));
+    Tcl_AppendToObj(message, detail.data(), length);
     Tcl_SetObjResult(interp, message);
-    const std::string detailText(detail);
-    SetErrorCode(interp, {"TREE", TreeErrorCondition(code)},
-                 detail.empty() ? nullptr : detailText.c_str());
+    Tcl_Obj *words[] = {Tcl_NewStringObj("KELB", -1), Tcl_NewStringObj("TREE", -1),
+                        Tcl_NewStringObj(TreeErrorCondition(code), -1), nullptr};
+    if (length > 0) words[3] = Tcl_NewStringObj(detail.data(), length);
+    Tcl_SetObjErrorCode(interp, Tcl_NewListObj(length > 0 ? 4 : 3, words));
     return TCL_ERROR;
 }
 
 // Raises an error a store operation handed back.
-inline int TreeFail(Tcl_Interp *interp, const TreeError &error) {
+inline int TreeFail(Tcl_Interp *interp, const TreeError &error) noexcept {
     return TreeFail(interp, error.code, error.detail);
 }
 

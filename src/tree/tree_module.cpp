@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/tcl_support.h"
+#include "core/thread_data.h"
 #include "tree/tree_forwarder.h"
 #include "tree/tree_value.h"
 #include "tree/tree_watch.h"
@@ -35,11 +36,9 @@ std::atomic<std::uint64_t> lastClaim{0};
 
 // The claim this thread made last, in Tcl's thread data (zeroed for each
 // new thread).
-Tcl_ThreadDataKey claimKey;
+constinit ThreadData<std::uint64_t> thisThreadsClaim;
 
-std::uint64_t &ThisThreadsClaim() noexcept {
-    return *static_cast<std::uint64_t *>(Tcl_GetThreadData(&claimKey, sizeof(std::uint64_t)));
-}
+std::uint64_t &ThisThreadsClaim() noexcept { return *thisThreadsClaim; }
 
 void ThreadEnded(ClientData claim) noexcept;
 
@@ -79,7 +78,7 @@ void ThreadEnded(ClientData claim) noexcept {
     if (ClaimData(currentClaim.load(std::memory_order_relaxed)) != claim) return;
     TreeModule &module = *treeModule;
     for (InterpState *state : module.interps) {
-        Tcl_SetAssocData(state->interp, kAssocKey, nullptr, nullptr);
+        Tcl_SetAssocData(state->interp, kInterpKey, nullptr, nullptr);
         TreeValuesAbandonInterp(state);
         TreeForwardersAbandonInterp(state);
         InterpStateDelete(state);

@@ -8,6 +8,7 @@
 #include "core/tcl_support.h"
 #include "tree/tree_address.h"
 #include "tree/tree_error.h"
+#include "tree/tree_fail.h"
 #include "tree/tree_module.h"
 #include "tree/tree_value.h"
 #include "tree/tree_watch.h"
@@ -20,7 +21,7 @@ namespace {
 // error in interp.
 TreeStore *StoreOf(Tcl_Interp *interp) noexcept {
     if (TreeInterpState(interp) != nullptr) return &TreeModuleStore();
-    Fail(interp, "the tree store is in use by another thread", {"TREE", "THREAD"});
+    TreeFail(interp, kTreeOwnedElsewhere, {});
     return nullptr;
 }
 
@@ -29,8 +30,9 @@ Node *Find(Tcl_Interp *interp, const char *address, bool create) noexcept {
     TreeStore *store = StoreOf(interp);
     if (store == nullptr) return nullptr;
     try {
-        Node *node = TreeLookup(*store, address, create);
-        if (node == nullptr) TreeReportError(interp);
+        TreeError error;
+        Node *node = TreeLookup(*store, address, create, error);
+        if (node == nullptr) TreeFail(interp, error);
         return node;
     } catch (const std::bad_alloc &) {
         Fail(interp, "not enough memory", kNoMemory);
@@ -58,7 +60,7 @@ int RemoveNode(Tcl_Interp *interp, const char *address) {
     Node *node = Find(interp, address, false);
     if (node == nullptr) return TCL_ERROR;
     TreeStore &store = TreeModuleStore();
-    if (node == store.treeRoot) return TreeFailWith(interp, kTreeBadRoot, {});
+    if (node == store.treeRoot) return TreeFail(interp, kTreeBadRoot, {});
     return GuardCommand(interp, [&] {
         TreeRemove(store, node);
         return TCL_OK;
@@ -93,8 +95,9 @@ unsigned long Watch(Tcl_Interp *interp, const char *address, KelbTreeValueProc *
                     void *clientData) {
     if (StoreOf(interp) == nullptr) return 0;
     // The root is kept as text, so it must be canonical: no identity.
-    if (!TreeCheckAddress(address, TreeModuleStore().error) || address[1] == '#') {
-        TreeFailWith(interp, kTreeBadAddress, address);
+    TreeError unused;
+    if (!TreeCheckAddress(address, unused) || address[1] == '#') {
+        TreeFail(interp, kTreeBadAddress, address);
         return 0;
     }
     std::string_view root(address);
