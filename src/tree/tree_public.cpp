@@ -93,7 +93,8 @@ int ListValues(Tcl_Interp *interp, const char *address, KelbTreeValueProc *proc,
 
 unsigned long Watch(Tcl_Interp *interp, const char *address, KelbTreeValueProc *proc,
                     void *clientData) {
-    if (StoreOf(interp) == nullptr) return 0;
+    TreeStore *store = StoreOf(interp);
+    if (store == nullptr) return 0;
     // The root is kept as text, so it must be canonical: no identity.
     TreeError unused;
     if (!TreeCheckAddress(address, unused) || address[1] == '#') {
@@ -103,7 +104,7 @@ unsigned long Watch(Tcl_Interp *interp, const char *address, KelbTreeValueProc *
     std::string_view root(address);
     while (root.size() > 1 && (root.back() == '/' || root.back() == '.')) root.remove_suffix(1);
     try {
-        return TreeWatchAdd(interp, root, proc, clientData);
+        return TreeWatchAdd(interp, *store, root, proc, clientData);
     } catch (const std::bad_alloc &) {
         Fail(interp, "not enough memory", kNoMemory);
         return 0;

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "tree/tree_module.h"
 #include "tree/tree_store.h"
 #include "tree/tree_value.h"
 
 namespace kelb {
 
+// Owned by the module; touched only by the thread owning the store.
 int treeWatchCount = 0;
 
 namespace {
@@ -61,19 +61,17 @@ void Drop(Watch &watch) noexcept {
 
 }  // namespace
 
-unsigned long TreeWatchAdd(Tcl_Interp *interp, std::string_view root, TreeWatchProc proc,
-                           void *clientData) {
+unsigned long TreeWatchAdd(Tcl_Interp *interp, TreeStore &store, std::string_view root,
+                           TreeWatchProc proc, void *clientData) {
     Registry &registry = Watches();
     std::string text(root == "/" ? std::string_view() : root);
     registry.watches.push_back({++registry.lastId, interp, text, proc, clientData});
     ++treeWatchCount;
     // Values written straight into a variable pass no code of ours unless
     // the variable is traced: trace those already under the root.
-    if (TreeModule *module = TreeModuleGet()) {
-        const std::string address = text.empty() ? "/" : text;
-        if (Node *top = TreeLookup(module->store, address, false)) {
-            TreeVisitValues(top, [](const Node *node) { TreeValueObserve(node->value); });
-        }
+    const std::string address = text.empty() ? "/" : text;
+    if (Node *top = TreeLookup(store, address, false)) {
+        TreeVisitValues(top, [](const Node *node) { TreeValueObserve(node->value); });
     }
     return registry.lastId;
 }

@@ -24,6 +24,7 @@
 namespace kelb {
 
 struct Node;
+struct TreeStore;
 
 // How many watches exist; touched only by the thread owning the store.
 extern int treeWatchCount;
@@ -35,9 +36,10 @@ using TreeWatchProc = void (*)(void *clientData, const char *address, Tcl_Obj *v
 
 // Watches the subtree at `root` (a canonical address; "/" is the whole
 // tree; the node need not exist). Returns the watch's identity, never 0.
-// Values already under it become observable for every later write.
-unsigned long TreeWatchAdd(Tcl_Interp *interp, std::string_view root, TreeWatchProc proc,
-                           void *clientData);
+// Values already under it in `store`, the store the interpreter holds,
+// become observable for every later write.
+unsigned long TreeWatchAdd(Tcl_Interp *interp, TreeStore &store, std::string_view root,
+                           TreeWatchProc proc, void *clientData);
 
 // Ends a watch; an unknown identity is ignored.
 void TreeWatchRemove(unsigned long id) noexcept;
