@@ -17,7 +17,8 @@ namespace {
 
 const KelbTreeApi *TreeApi(ClientData data) { return static_cast<const KelbTreeApi *>(data); }
 
-// Connections made in the process; names ::kelb::mqtt::connN.
+// Connections made in the process; names ::kelb::mqtt::connN. Owned by
+// the package; counted atomically by any thread.
 std::atomic<unsigned> connCounter{0};
 
 int GetInt(Tcl_Interp *interp, Tcl_Obj *obj, int low, int high, int &out, const char *what) {
