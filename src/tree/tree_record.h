@@ -52,8 +52,8 @@ static_assert(std::is_trivially_destructible_v<Record>, "Tcl frees records witho
 // Per interpreter that holds the tree store.
 struct InterpState {
     Tcl_Interp *interp = nullptr;
-    // The store it holds, set when it is attached; none once the store is
-    // no longer this thread's.
+    // The store it holds, set when it is attached. A state is deleted, and
+    // its holders let go, before its thread lets the store go.
     TreeStore *store = nullptr;
     VarTable *vars = nullptr;   // what its variables claim as their table
     Record *records = nullptr;  // its records, newest first
