@@ -29,30 +29,32 @@ int SetString(Tcl_Interp *interp, std::string_view text) {
 //     Makes the node and every missing node above it; an unusable address
 //     makes nothing and is not an error.
 int CreateCmd(Tcl_Interp *, int, Tcl_Obj *const objv[]) {
-    TreeLookup(TreeModuleStore(), TreeWord(objv[2]), true);
+    TreeLookupWord(objv[2], true);
     return TCL_OK;
 }
 
 // Syntax: tree set address val
-//     The node (made if missing) gets a private copy of val.
+//     The node (made if missing) takes val. Values never change in place
+//     while shared, so holding the caller's object is as private as a
+//     copy, and costs no copy of a long list.
 int SetCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
-    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), true);
+    Node *node = TreeLookupWord(objv[2], true);
     if (node == nullptr) return TreeReportError(interp);
-    if (TreeSetValue(node, Tcl_DuplicateObj(objv[3]), interp) != TCL_OK) return TCL_ERROR;
+    if (TreeSetValue(node, objv[3], interp) != TCL_OK) return TCL_ERROR;
     Tcl_ResetResult(interp);
     return TCL_OK;
 }
 
 // Syntax: tree parent address
 int ParentCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
-    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
+    Node *node = TreeLookupWord(objv[2], false);
     if (node == nullptr) return TreeReportError(interp);
     return node->parent != nullptr ? SetString(interp, TreeNodeAddress(node->parent)) : TCL_OK;
 }
 
 // Syntax: tree parenttype address
 int ParentTypeCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
-    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false);
+    Node *node = TreeLookupWord(objv[2], false);
     if (node == nullptr) return TreeReportError(interp);
     switch (node->parentType) {
     case ChildType::I: return SetString(interp, "i");
@@ -88,7 +90,7 @@ int ChildrenCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 
 // Syntax: tree exists address
 int ExistsCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
-    const bool found = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false) != nullptr;
+    const bool found = TreeLookupWord(objv[2], false) != nullptr;
     Tcl_SetObjResult(interp, Tcl_NewBooleanObj(found));
     return TCL_OK;
 }
@@ -97,9 +99,8 @@ int ExistsCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 //     Removes the node and its subtree; links elsewhere that pointed into
 //     it become plain nodes when next followed.
 int RmCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
-    const std::string_view address = TreeWord(objv[2]);
-    Node *node = TreeLookup(TreeModuleStore(), address, false);
-    if (node == nullptr) return TreeFailWith(interp, kTreeNodeNotFound, address);
+    Node *node = TreeLookupWord(objv[2], false);
+    if (node == nullptr) return TreeFailWith(interp, kTreeNodeNotFound, TreeWord(objv[2]));
     if (node == TreeModuleStore().treeRoot) return TreeFailWith(interp, kTreeBadRoot, {});
     TreeRemove(TreeModuleStore(), node);
     return TCL_OK;

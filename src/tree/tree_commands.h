@@ -19,4 +19,11 @@ int QenutilObjCmd(ClientData clientData, Tcl_Interp *interp, int objc, Tcl_Obj *
 // A word's text with its own length.
 std::string_view TreeWord(Tcl_Obj *objPtr);
 
+struct Node;
+
+// TreeLookup of the word's text in the module's store, remembered on the
+// word so that the same word finds the same node again without a walk
+// while no node has been unlinked, moved or made a link.
+Node *TreeLookupWord(Tcl_Obj *word, bool create);
+
 }  // namespace kelb

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -23,6 +24,9 @@ enum class WalkMode { Find, Create, Probe };
 Node *RawChild(TreeStore &store, Node *parent, ChildType type, std::string_view name) noexcept {
     return store.names.Find(TreeNameHash(parent, type, name), NameKey{parent, type, name});
 }
+
+Node *NewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name,
+               std::uint32_t hash);
 
 // Makes the rest of an address, from the name already read on, under
 // `current`. Returns the last node made, or none on a tokenizer error
@@ -84,8 +88,9 @@ Node *FindPlainFrom(TreeStore &store, std::string_view address, Node *current, C
         if (length == 0 || length > kTreeMaxName) return nullptr;
         if (i < size && ClassOf(text[i]) != kNameSeparator) return nullptr;
         const std::string_view name(text + start, length);
-        Node *child = store.names.Find(TreeNameHash(current, type, name), NameKey{current, type, name});
-        if (child == nullptr && create && i == size) child = TreeNewChild(store, current, type, name);
+        const std::uint32_t hash = TreeNameHash(current, type, name);
+        Node *child = store.names.Find(hash, NameKey{current, type, name});
+        if (child == nullptr && create && i == size) child = NewChild(store, current, type, name, hash);
         if (child == nullptr || child->kind == NodeKind::Link) return nullptr;
         if (i == size) {
             if (start != resumedAt) Remember(store.memo, text, start, current, type);
@@ -252,9 +257,19 @@ bool DropFromIndexesAtOnce(TreeStore &store, Node *top, std::size_t count) noexc
     return true;
 }
 
+// Each store's epochs start in a range of their own, so that a lookup
+// remembered against one store never passes for one of the next.
+std::atomic<std::uint64_t> nextStoreEpoch{1};
+
 }  // namespace
 
-TreeStore::TreeStore() : treeRoot(pool.Allocate({})) {}
+TreeStore::TreeStore()
+    : treeRoot(pool.Allocate({})), pathEpoch(nextStoreEpoch.fetch_add(std::uint64_t{1} << 32)) {}
+
+void TreePathsChanged(TreeStore &store) noexcept {
+    store.memo.Forget();
+    ++store.pathEpoch;
+}
 
 TreeStore::~TreeStore() {
     for (ChildType type : {ChildType::I, ChildType::J}) {
@@ -282,16 +297,26 @@ Node *TreeNodeById(TreeStore &store, NodeId id) noexcept {
 Node *TreeFollow(TreeStore &store, Node *node) noexcept {
     if (node->kind != NodeKind::Link) return node;
     if (Node *target = TreeNodeById(store, node->linkTarget)) return target;
+    TreePathsChanged(store);
     node->kind = NodeKind::Plain;
     node->value = nullptr;
     return nullptr;
 }
 
 Node *TreeNewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name) {
+    name = name.substr(0, kTreeMaxName);
+    return NewChild(store, parent, type, name, TreeNameHash(parent, type, name));
+}
+
+namespace {
+
+// TreeNewChild with the name (at most kTreeMaxName long) already hashed.
+Node *NewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name,
+               std::uint32_t hash) {
     Node *node = store.pool.Allocate(name);
     node->parent = parent;
     node->parentType = type;
-    node->hash = TreeNameHash(parent, type, node->name());
+    node->hash = hash;
     node->id = NextFreeId(store);
     try {
         store.names.Insert(node);
@@ -313,6 +338,8 @@ Node *TreeNewChild(TreeStore &store, Node *parent, ChildType type, std::string_v
     return node;
 }
 
+}  // namespace
+
 std::string TreeNodeAddress(const Node *node) {
     std::size_t length = 0;
     for (const Node *n = node; n->parent != nullptr; n = n->parent) length += 1 + n->nameLength;
@@ -326,7 +353,7 @@ std::string TreeNodeAddress(const Node *node) {
 }
 
 TreePlace TreeUnlink(TreeStore &store, Node *node) noexcept {
-    store.memo.Forget();
+    TreePathsChanged(store);
     TreePlace place{node->parent, node->parentType, node->prev};
     store.names.Remove(node);
     if (node->prev != nullptr) {
@@ -423,7 +450,7 @@ void TreeRemove(TreeStore &store, Node *node) {
 }
 
 void TreeRekeyChild(TreeStore &store, Node *child, Node *newParent) noexcept {
-    store.memo.Forget();
+    TreePathsChanged(store);
     child->parent = newParent;
     store.names.Rekey(child, TreeNameHash(newParent, child->parentType, child->name()));
 }
