@@ -26,7 +26,7 @@ Node *RawChild(TreeStore &store, Node *parent, ChildType type, std::string_view 
 }
 
 Node *NewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name,
-               std::uint32_t hash);
+               std::uint32_t hash, std::size_t vacant);
 
 // Makes the rest of an address, from the name already read on, under
 // `current`. Returns the last node made, or none on a tokenizer error
@@ -89,8 +89,11 @@ Node *FindPlainFrom(TreeStore &store, std::string_view address, Node *current, C
         if (i < size && ClassOf(text[i]) != kNameSeparator) return nullptr;
         const std::string_view name(text + start, length);
         const std::uint32_t hash = TreeNameHash(current, type, name);
-        Node *child = store.names.Find(hash, NameKey{current, type, name});
-        if (child == nullptr && create && i == size) child = NewChild(store, current, type, name, hash);
+        std::size_t vacant;
+        Node *child = store.names.Find(hash, NameKey{current, type, name}, vacant);
+        if (child == nullptr && create && i == size) {
+            child = NewChild(store, current, type, name, hash, vacant);
+        }
         if (child == nullptr || child->kind == NodeKind::Link) return nullptr;
         if (i == size) {
             if (start != resumedAt) Remember(store.memo, text, start, current, type);
@@ -305,21 +308,23 @@ Node *TreeFollow(TreeStore &store, Node *node) noexcept {
 
 Node *TreeNewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name) {
     name = name.substr(0, kTreeMaxName);
-    return NewChild(store, parent, type, name, TreeNameHash(parent, type, name));
+    return NewChild(store, parent, type, name, TreeNameHash(parent, type, name), NameIndex::kNoSlot);
 }
 
 namespace {
 
-// TreeNewChild with the name (at most kTreeMaxName long) already hashed.
+// TreeNewChild with the name (at most kTreeMaxName long) already hashed
+// and, unless it is kNoSlot, the name index's slot for it from a missed
+// Find with nothing changed since.
 Node *NewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name,
-               std::uint32_t hash) {
+               std::uint32_t hash, std::size_t vacant) {
     Node *node = store.pool.Allocate(name);
     node->parent = parent;
     node->parentType = type;
     node->hash = hash;
     node->id = NextFreeId(store);
     try {
-        store.names.Insert(node);
+        store.names.InsertAt(node, vacant);
         try {
             store.ids.Insert(node);
         } catch (...) {
