@@ -192,8 +192,14 @@ struct NameTraits {
     static std::uint32_t HashOf(const Node *node) noexcept { return node->hash; }
     static void SetHash(Node *node, std::uint32_t hash) noexcept { node->hash = hash; }
     static bool Matches(const Node *node, const NameKey &key) noexcept {
-        return node->parent == key.parent && node->parentType == key.type &&
-               node->name() == key.name;
+        if (node->parent != key.parent || node->parentType != key.type) return false;
+        // Names are short: a loop costs less than a call to memcmp.
+        const std::string_view name = node->name();
+        if (name.size() != key.name.size()) return false;
+        for (std::size_t k = 0; k < name.size(); ++k) {
+            if (name[k] != key.name[k]) return false;
+        }
+        return true;
     }
 };
 
