@@ -105,14 +105,24 @@ Node *FindPlainFrom(TreeStore &store, std::string_view address, Node *current, C
     }
 }
 
+// Whether text begins with the memo's text. Memos are mostly a few
+// characters long, which a loop compares for less than a call.
+bool SamePrefix(const char *text, const LookupMemo &memo) noexcept {
+    constexpr std::size_t kShort = 16;
+    if (memo.length > kShort) return std::memcmp(text, memo.text, memo.length) == 0;
+    for (std::size_t k = 0; k < memo.length; ++k) {
+        if (text[k] != memo.text[k]) return false;
+    }
+    return true;
+}
+
 // The common lookup: from where the last one left off when the address
 // begins the same way, else from the root.
 Node *FindPlain(TreeStore &store, std::string_view address, bool create) {
     const std::size_t size = address.size();
     if (size < 2 || address[0] != '/' || address[1] == '#') return nullptr;
     const LookupMemo &memo = store.memo;
-    if (memo.parent != nullptr && size > memo.length &&
-        std::memcmp(address.data(), memo.text, memo.length) == 0) {
+    if (memo.parent != nullptr && size > memo.length && SamePrefix(address.data(), memo)) {
         return FindPlainFrom(store, address, memo.parent, memo.type, memo.length, create);
     }
     return FindPlainFrom(store, address, store.treeRoot, ChildType::I, 1, create);

@@ -63,7 +63,9 @@ void Remember(Tcl_Obj *word, const TreeStore &store, Node *node) noexcept {
 Node *TreeLookupWord(Tcl_Obj *word, bool create) {
     TreeStore &store = TreeModuleStore();
     if (Node *node = Remembered(word, store)) return node;
-    const std::string_view address = TreeWord(word);  // makes the text if needed
+    const std::string_view address =
+        word->bytes != nullptr ? std::string_view(word->bytes, static_cast<std::size_t>(word->length))
+                               : TreeWord(word);  // makes the text
     Node *node = TreeLookup(store, address, create);
     if (node != nullptr) Remember(word, store, node);
     return node;
