@@ -24,15 +24,35 @@ public:
 
     // The node matching key, or nullptr. `hash` is Traits::HashKey(key).
     Node *Find(std::uint32_t hash, const Key &key) const noexcept {
+        std::size_t vacant;
+        return Find(hash, key, vacant);
+    }
+
+    // The same; on a miss, `vacant` is the empty slot that ended the
+    // search (kNoSlot in an empty table), where InsertAt can put a member
+    // of that hash as long as the table did not change meanwhile.
+    static constexpr std::size_t kNoSlot = ~std::size_t{0};
+    Node *Find(std::uint32_t hash, const Key &key, std::size_t &vacant) const noexcept {
+        vacant = kNoSlot;
         if (count_ == 0) return nullptr;
         const std::uintptr_t tag = Tag(hash);
         for (std::size_t i = Slot(hash);; i = (i + 1) & mask_) {
             const std::uintptr_t slot = slots_[i];
-            if (slot == 0) return nullptr;
+            if (slot == 0) {
+                vacant = i;
+                return nullptr;
+            }
             if ((slot & kTagMask) != tag) continue;
             Node *node = NodeOf(slot);
             if (Traits::HashOf(node) == hash && Traits::Matches(node, key)) return node;
         }
+    }
+
+    // Insert, with the slot a missed Find gave for the node's hash.
+    void InsertAt(Node *node, std::size_t vacant) {
+        if (vacant == kNoSlot || (count_ + 1) * 10 > slots_.size() * 7) return Insert(node);
+        slots_[vacant] = reinterpret_cast<std::uintptr_t>(node) | Tag(Traits::HashOf(node));
+        ++count_;
     }
 
     // Adds a node whose key is not in the table. Throws std::bad_alloc
@@ -172,8 +192,14 @@ struct NameTraits {
     static std::uint32_t HashOf(const Node *node) noexcept { return node->hash; }
     static void SetHash(Node *node, std::uint32_t hash) noexcept { node->hash = hash; }
     static bool Matches(const Node *node, const NameKey &key) noexcept {
-        return node->parent == key.parent && node->parentType == key.type &&
-               node->name() == key.name;
+        if (node->parent != key.parent || node->parentType != key.type) return false;
+        // Names are short: a loop costs less than a call to memcmp.
+        const std::string_view name = node->name();
+        if (name.size() != key.name.size()) return false;
+        for (std::size_t k = 0; k < name.size(); ++k) {
+            if (name[k] != key.name[k]) return false;
+        }
+        return true;
     }
 };
 

@@ -28,17 +28,19 @@ int SetString(Tcl_Interp *interp, std::string_view text) {
 //     Makes the node and every missing node above it; an unusable address
 //     makes nothing and is not an error.
 int CreateCmd(Tcl_Interp *, int, Tcl_Obj *const objv[]) {
-    TreeLookup(TreeModuleStore(), TreeWord(objv[2]), true);
+    TreeLookupWord(objv[2], true);
     return TCL_OK;
 }
 
 // Syntax: tree set address val
-//     The node (made if missing) gets a private copy of val.
+//     The node (made if missing) takes val. Values never change in place
+//     while shared, so holding the caller's object is as private as a
+//     copy, and costs no copy of a long list.
 int SetCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     TreeError error;
-    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), true, error);
+    Node *node = TreeLookupWord(objv[2], true, error);
     if (node == nullptr) return TreeFail(interp, error);
-    if (TreeSetValue(node, Tcl_DuplicateObj(objv[3]), interp) != TCL_OK) return TCL_ERROR;
+    if (TreeSetValue(node, objv[3], interp) != TCL_OK) return TCL_ERROR;
     Tcl_ResetResult(interp);
     return TCL_OK;
 }
@@ -46,7 +48,7 @@ int SetCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 // Syntax: tree parent address
 int ParentCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     TreeError error;
-    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false, error);
+    Node *node = TreeLookupWord(objv[2], false, error);
     if (node == nullptr) return TreeFail(interp, error);
     return node->parent != nullptr ? SetString(interp, TreeNodeAddress(node->parent)) : TCL_OK;
 }
@@ -54,7 +56,7 @@ int ParentCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 // Syntax: tree parenttype address
 int ParentTypeCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     TreeError error;
-    Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false, error);
+    Node *node = TreeLookupWord(objv[2], false, error);
     if (node == nullptr) return TreeFail(interp, error);
     switch (node->parentType) {
     case ChildType::I: return SetString(interp, "i");
@@ -91,7 +93,7 @@ int ChildrenCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 
 // Syntax: tree exists address
 int ExistsCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
-    const bool found = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false) != nullptr;
+    const bool found = TreeLookupWord(objv[2], false) != nullptr;
     Tcl_SetObjResult(interp, Tcl_NewBooleanObj(found));
     return TCL_OK;
 }
@@ -100,9 +102,8 @@ int ExistsCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
 //     Removes the node and its subtree; links elsewhere that pointed into
 //     it become plain nodes when next followed.
 int RmCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
-    const std::string_view address = TreeWord(objv[2]);
-    Node *node = TreeLookup(TreeModuleStore(), address, false);
-    if (node == nullptr) return TreeFail(interp, kTreeNodeNotFound, address);
+    Node *node = TreeLookupWord(objv[2], false);
+    if (node == nullptr) return TreeFail(interp, kTreeNodeNotFound, TreeWord(objv[2]));
     if (node == TreeModuleStore().treeRoot) return TreeFail(interp, kTreeBadRoot, {});
     TreeRemove(TreeModuleStore(), node);
     return TCL_OK;

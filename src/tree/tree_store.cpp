@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -23,6 +24,9 @@ enum class WalkMode { Find, Create, Probe };
 Node *RawChild(TreeStore &store, Node *parent, ChildType type, std::string_view name) noexcept {
     return store.names.Find(TreeNameHash(parent, type, name), NameKey{parent, type, name});
 }
+
+Node *NewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name,
+               std::uint32_t hash, std::size_t vacant);
 
 // Makes the rest of an address, from the name already read on, under
 // `current`. Returns the last node made, or none on a tokenizer error
@@ -84,8 +88,12 @@ Node *FindPlainFrom(TreeStore &store, std::string_view address, Node *current, C
         if (length == 0 || length > kTreeMaxName) return nullptr;
         if (i < size && ClassOf(text[i]) != kNameSeparator) return nullptr;
         const std::string_view name(text + start, length);
-        Node *child = store.names.Find(TreeNameHash(current, type, name), NameKey{current, type, name});
-        if (child == nullptr && create && i == size) child = TreeNewChild(store, current, type, name);
+        const std::uint32_t hash = TreeNameHash(current, type, name);
+        std::size_t vacant;
+        Node *child = store.names.Find(hash, NameKey{current, type, name}, vacant);
+        if (child == nullptr && create && i == size) {
+            child = NewChild(store, current, type, name, hash, vacant);
+        }
         if (child == nullptr || child->kind == NodeKind::Link) return nullptr;
         if (i == size) {
             if (start != resumedAt) Remember(store.memo, text, start, current, type);
@@ -97,14 +105,24 @@ Node *FindPlainFrom(TreeStore &store, std::string_view address, Node *current, C
     }
 }
 
+// Whether text begins with the memo's text. Memos are mostly a few
+// characters long, which a loop compares for less than a call.
+bool SamePrefix(const char *text, const LookupMemo &memo) noexcept {
+    constexpr std::size_t kShort = 16;
+    if (memo.length > kShort) return std::memcmp(text, memo.text, memo.length) == 0;
+    for (std::size_t k = 0; k < memo.length; ++k) {
+        if (text[k] != memo.text[k]) return false;
+    }
+    return true;
+}
+
 // The common lookup: from where the last one left off when the address
 // begins the same way, else from the root.
 Node *FindPlain(TreeStore &store, std::string_view address, bool create) {
     const std::size_t size = address.size();
     if (size < 2 || address[0] != '/' || address[1] == '#') return nullptr;
     const LookupMemo &memo = store.memo;
-    if (memo.parent != nullptr && size > memo.length &&
-        std::memcmp(address.data(), memo.text, memo.length) == 0) {
+    if (memo.parent != nullptr && size > memo.length && SamePrefix(address.data(), memo)) {
         return FindPlainFrom(store, address, memo.parent, memo.type, memo.length, create);
     }
     return FindPlainFrom(store, address, store.treeRoot, ChildType::I, 1, create);
@@ -253,9 +271,19 @@ bool DropFromIndexesAtOnce(TreeStore &store, Node *top, std::size_t count) noexc
     return true;
 }
 
+// Each store's epochs start in a range of their own, so that a lookup
+// remembered against one store never passes for one of the next.
+std::atomic<std::uint64_t> nextStoreEpoch{1};
+
 }  // namespace
 
-TreeStore::TreeStore() : treeRoot(pool.Allocate({})) {}
+TreeStore::TreeStore()
+    : treeRoot(pool.Allocate({})), pathEpoch(nextStoreEpoch.fetch_add(std::uint64_t{1} << 32)) {}
+
+void TreePathsChanged(TreeStore &store) noexcept {
+    store.memo.Forget();
+    ++store.pathEpoch;
+}
 
 TreeStore::~TreeStore() {
     for (ChildType type : {ChildType::I, ChildType::J}) {
@@ -283,19 +311,31 @@ Node *TreeNodeById(TreeStore &store, NodeId id) noexcept {
 Node *TreeFollow(TreeStore &store, Node *node) noexcept {
     if (node->kind != NodeKind::Link) return node;
     if (Node *target = TreeNodeById(store, node->linkTarget)) return target;
+    TreePathsChanged(store);
     node->kind = NodeKind::Plain;
     node->value = nullptr;
     return nullptr;
 }
 
 Node *TreeNewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name) {
+    name = name.substr(0, kTreeMaxName);
+    return NewChild(store, parent, type, name, TreeNameHash(parent, type, name), NameIndex::kNoSlot);
+}
+
+namespace {
+
+// TreeNewChild with the name (at most kTreeMaxName long) already hashed
+// and, unless it is kNoSlot, the name index's slot for it from a missed
+// Find with nothing changed since.
+Node *NewChild(TreeStore &store, Node *parent, ChildType type, std::string_view name,
+               std::uint32_t hash, std::size_t vacant) {
     Node *node = store.pool.Allocate(name);
     node->parent = parent;
     node->parentType = type;
-    node->hash = TreeNameHash(parent, type, node->name());
+    node->hash = hash;
     node->id = NextFreeId(store);
     try {
-        store.names.Insert(node);
+        store.names.InsertAt(node, vacant);
         try {
             store.ids.Insert(node);
         } catch (...) {
@@ -314,6 +354,8 @@ Node *TreeNewChild(TreeStore &store, Node *parent, ChildType type, std::string_v
     return node;
 }
 
+}  // namespace
+
 std::string TreeNodeAddress(const Node *node) {
     std::size_t length = 0;
     for (const Node *n = node; n->parent != nullptr; n = n->parent) length += 1 + n->nameLength;
@@ -327,7 +369,7 @@ std::string TreeNodeAddress(const Node *node) {
 }
 
 TreePlace TreeUnlink(TreeStore &store, Node *node) noexcept {
-    store.memo.Forget();
+    TreePathsChanged(store);
     TreePlace place{node->parent, node->parentType, node->prev};
     store.names.Remove(node);
     if (node->prev != nullptr) {
@@ -424,7 +466,7 @@ void TreeRemove(TreeStore &store, Node *node) {
 }
 
 void TreeRekeyChild(TreeStore &store, Node *child, Node *newParent) noexcept {
-    store.memo.Forget();
+    TreePathsChanged(store);
     child->parent = newParent;
     store.names.Rekey(child, TreeNameHash(newParent, child->parentType, child->name()));
 }

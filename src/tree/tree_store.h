@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -64,7 +65,7 @@ protected:
 // unlinked, moved or made a link, so that the text always leads where a
 // walk from the root would.
 struct LookupMemo {
-    static constexpr std::size_t kCapacity = 128;
+    static constexpr std::size_t kCapacity = 1024;
     Node *parent = nullptr;  // none: nothing remembered
     ChildType type = ChildType::None;
     std::size_t length = 0;
@@ -88,7 +89,15 @@ struct TreeStore {
     bool idsWrapped = false;            // lastId went round: check identities in use
     TreeValueOps *valueOps = nullptr;   // none: nodes are given no values
     LookupMemo memo;                    // a shortcut for the next lookup
+    // Advances whenever an address may stop leading where it led (a node
+    // unlinked, moved or made a link). A lookup remembered with the value
+    // it had is still right while it is unchanged. Unique across stores.
+    std::uint64_t pathEpoch;
 };
+
+// Records that addresses may now lead elsewhere: the memo is forgotten
+// and the path epoch advances.
+void TreePathsChanged(TreeStore &store) noexcept;
 
 // Where an unlinked node was, so that it can be put back exactly there.
 struct TreePlace {

@@ -107,7 +107,7 @@ bool LinkTo(TreeStore &store, Node *source, std::string_view dest, TreeError &er
     }
     Node *to = TreeLookup(store, dest, true, error);
     if (to == nullptr) return false;
-    store.memo.Forget();
+    TreePathsChanged(store);
     to->kind = NodeKind::Link;
     to->linkTarget = source->id;
     return true;
