@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "core/tcl_support.h"
@@ -306,13 +307,31 @@ void IdleService(ClientData data) {
     Tcl_Release(conn);
 }
 
+// Whether bytes wait on the connection's socket.
+bool BytesWaiting(const Conn *conn) {
+    int waiting = 0;
+    return conn->fd >= 0 && ioctl(conn->fd, FIONREAD, &waiting) == 0 && waiting > 0;
+}
+
+// Reads what the socket holds, up to kReadPackets packets. The library
+// reads one packet a call while no message of QoS 1 waits, so a burst of
+// QoS 0 messages would otherwise take one pass of the event loop each.
+int ReadPackets(Conn *conn) {
+    int rc = MOSQ_ERR_SUCCESS;
+    for (int i = 0; i < kReadPackets; ++i) {
+        rc = mosquitto_loop_read(conn->mosq, kReadPackets);
+        if (rc != MOSQ_ERR_SUCCESS || conn->lost || !BytesWaiting(conn)) break;
+    }
+    return rc;
+}
+
 void FileProc(ClientData data, int mask) {
     auto *conn = static_cast<Conn *>(data);
     Tcl_Preserve(conn);
     if (!conn->closed && conn->mosq != nullptr) {
         int rc = MOSQ_ERR_SUCCESS;
         conn->inLibrary = true;
-        if (mask & TCL_READABLE) rc = mosquitto_loop_read(conn->mosq, kReadPackets);
+        if (mask & TCL_READABLE) rc = ReadPackets(conn);
         if (rc == MOSQ_ERR_SUCCESS && !conn->lost && (mask & TCL_WRITABLE)) {
             rc = mosquitto_loop_write(conn->mosq, kReadPackets);
         }
