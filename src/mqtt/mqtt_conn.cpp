@@ -506,7 +506,9 @@ void ConnClose(Conn *conn) {
     }
     Unwatch(conn);
     if (conn->mosq != nullptr && conn->connected && !conn->inLibrary) {
-        // A clean goodbye: the status says so and the broker keeps the will.
+        // Changes made before the close still go out, then a clean
+        // goodbye: the status says so and the broker keeps the will.
+        Flush(conn);
         const std::string &status = conn->settings.statusTopic;
         if (!status.empty()) {
             mosquitto_publish(conn->mosq, nullptr, status.c_str(), static_cast<int>(std::strlen(kOffline)),
