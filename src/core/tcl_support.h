@@ -190,9 +190,10 @@ const Row *LookupRow(Tcl_Interp *interp, Tcl_Obj *objPtr, const Row *table,
 
 // The opening of every command with subcommands: fewer than two words
 // get Tcl's wrong # args message with usage; otherwise the second word is
-// looked up in table (Tcl's message for a bad one, naming it what), the
-// number of words is checked against the row, and the interpreter result
-// is reset. Returns the row, or nullptr on failure.
+// looked up in table (Tcl's message for a bad one, naming it what) and the
+// number of words is checked against the row. Returns the row, or nullptr
+// on failure. The result is left as it is: Tcl empties it before it calls
+// any command.
 inline const Subcommand *FindSubcommand(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[],
                                         const Subcommand *table, const char *usage,
                                         const char *what = "command") noexcept {
@@ -202,7 +203,6 @@ inline const Subcommand *FindSubcommand(Tcl_Interp *interp, int objc, Tcl_Obj *c
     }
     const Subcommand *row = LookupRow(interp, objv[1], table, what);
     if (row == nullptr || !CheckWords(interp, objc, objv, *row)) return nullptr;
-    Tcl_ResetResult(interp);
     return row;
 }
 

@@ -40,9 +40,8 @@ int SetCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     TreeError error;
     Node *node = TreeLookupWord(objv[2], true, error);
     if (node == nullptr) return TreeFail(interp, error);
-    if (TreeSetValue(node, objv[3], interp) != TCL_OK) return TCL_ERROR;
-    Tcl_ResetResult(interp);
-    return TCL_OK;
+    // Traces that run meanwhile leave the (empty) result as it was.
+    return TreeSetValue(node, objv[3], interp);
 }
 
 // Syntax: tree parent address
