@@ -121,7 +121,8 @@ int RecordCmd(Tcl_Interp *interp, int, Tcl_Obj *const objv[]) {
     Node *node = TreeLookup(TreeModuleStore(), TreeWord(objv[2]), false, error);
     if (node == nullptr) return TreeFail(interp, error);
     char identity[16];
-    std::snprintf(identity, sizeof identity, "/#%x", static_cast<unsigned>(node->id));
+    std::snprintf(identity, sizeof identity, "/#%x",
+                  static_cast<unsigned>(TreeNodeIdentity(TreeModuleStore(), node)));
     Tcl_SetObjResult(interp, Tcl_NewStringObj(identity, -1));
     return TCL_OK;
 }

@@ -61,7 +61,9 @@ int Tree_Init(Tcl_Interp *interp) {
         std::snprintf(name, sizeof name, "/interp%d", module->interpCount++);
         // A node a script already made under that name is left to it.
         if (TreeLookup(module->store, name, false) == nullptr) {
-            if (Node *node = TreeLookup(module->store, name, true)) state->ownNodes.push_back(node->id);
+            if (Node *node = TreeLookup(module->store, name, true)) {
+                state->ownNodes.push_back(TreeNodeIdentity(module->store, node));
+            }
         }
         CreatePackageCommand<TreeObjCmd>(interp, "tree");
         CreatePackageCommand<TreeObjCmd>(interp, "qen");

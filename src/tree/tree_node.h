@@ -55,7 +55,9 @@ struct Node {
     std::uint32_t hash = 0;     // name-index hash of (parent, type, name)
     NodeKind kind = NodeKind::Plain;
     ChildType parentType = ChildType::None;
-    std::uint8_t nameLength = 0;
+    std::uint8_t nameLength : 7 = 0;
+    // Whether the store's identity index holds the node (tree_store.h).
+    std::uint8_t knownById : 1 = 0;
     // The name starts here and runs on past the record as far as it needs
     // (the pool sizes each allocation to its name), so that short names
     // cost nothing beyond the record's own padding.

@@ -202,17 +202,39 @@ void SpliceChildren(Node *node) noexcept {
     }
 }
 
-// The node after `node` in a walk of the tree below the root that visits
-// children before siblings, or none at the end.
-Node *NextInTree(Node *node) noexcept {
+// The node after `node` in a walk of the subtree of `top` (none: the
+// whole tree) that visits children before siblings, or none at the end.
+Node *NextBelow(Node *node, const Node *top) noexcept {
     if (Node *child = node->ChildList(ChildType::I)) return child;
     if (Node *child = node->ChildList(ChildType::J)) return child;
-    for (; node->parent != nullptr; node = node->parent) {
+    for (; node != top && node->parent != nullptr; node = node->parent) {
         if (node->next != nullptr) return node->next;
         Node *jChildren = node->parent->ChildList(ChildType::J);
         if (node->parentType == ChildType::I && jChildren != nullptr) return jChildren;
     }
     return nullptr;
+}
+
+Node *NextInTree(Node *node) noexcept { return NextBelow(node, nullptr); }
+
+// Enters every live node in the identity index: those in the tree and
+// those of a subtree detached while it moves. Returns false when memory
+// runs out (the nodes entered so far stay entered).
+bool CompleteIds(TreeStore &store) noexcept {
+    try {
+        for (Node *top : {store.treeRoot, store.moving}) {
+            if (top == nullptr) continue;
+            for (Node *node = top; node != nullptr; node = NextBelow(node, top)) {
+                if (node == store.treeRoot || node->knownById) continue;
+                store.ids.Insert(node);
+                node->knownById = 1;
+            }
+        }
+    } catch (...) {
+        return false;
+    }
+    store.idsComplete = true;
+    return true;
 }
 
 // Refills both indexes with the nodes still in the tree, reading only
@@ -221,23 +243,26 @@ Node *NextInTree(Node *node) noexcept {
 // exactly the members that stay (another detached subtree would be missed).
 bool RefillFromTree(TreeStore &store, std::vector<std::uintptr_t> names,
                     std::vector<std::uintptr_t> ids, std::size_t staying) noexcept {
+    const bool withIds = store.idsComplete;
     NameIndex newNames;
     IdTable newIds;
     newNames.ResetInto(std::move(names));
-    newIds.ResetInto(std::move(ids));
+    if (withIds) newIds.ResetInto(std::move(ids));
     for (Node *node = NextInTree(store.treeRoot); node != nullptr; node = NextInTree(node)) {
-        if (newIds.size() == staying) return false;
+        if (newNames.size() == staying) return false;
         newNames.Restore(node);
-        newIds.Restore(node);
+        if (withIds) newIds.Restore(node);
     }
-    if (newIds.size() != staying) return false;
+    if (newNames.size() != staying) return false;
     store.names = std::move(newNames);
-    store.ids = std::move(newIds);
+    if (withIds) store.ids = std::move(newIds);
     return true;
 }
 
 // When a large share of the store goes at once (removing a big subtree),
-// both indexes are rebuilt without the chain from `top` in one pass each,
+// the name index (and a complete identity index; a partial one has lost
+// the chain's nodes already) is rebuilt without the chain from `top` in
+// one pass each,
 // instead of erasing its nodes one by one at scattered places. When fewer
 // nodes stay than go, the pass is over the tree that stays; otherwise it
 // is over the slots, with the chain's identities cleared to mark it (no
@@ -246,14 +271,14 @@ bool RefillFromTree(TreeStore &store, std::vector<std::uintptr_t> names,
 // or there is no memory.
 bool DropFromIndexesAtOnce(TreeStore &store, Node *top, std::size_t count) noexcept {
     constexpr std::size_t kMinimum = 1024;
-    if (count < kMinimum || count * 4 < store.ids.size()) return false;
-    const std::size_t staying = store.ids.size() - std::min(count, store.ids.size());
+    if (count < kMinimum || count * 4 < store.liveNodes) return false;
+    const std::size_t staying = store.liveNodes - std::min(count, store.liveNodes);
     std::vector<std::uintptr_t> names;
     std::vector<std::uintptr_t> ids;
     const auto allocate = [&]() noexcept {
         try {
             names = NameIndex::SlotsFor(staying);
-            ids = IdTable::SlotsFor(staying);
+            if (store.idsComplete) ids = IdTable::SlotsFor(staying);
             return true;
         } catch (...) {
             return false;
@@ -267,7 +292,7 @@ bool DropFromIndexesAtOnce(TreeStore &store, Node *top, std::size_t count) noexc
     for (Node *node = top; node != nullptr; node = node->next) node->id = 0;
     const auto doomed = [](const Node *node) { return node->id == 0; };
     store.names.RebuildInto(std::move(names), doomed);
-    store.ids.RebuildInto(std::move(ids), doomed);
+    if (store.idsComplete) store.ids.RebuildInto(std::move(ids), doomed);
     return true;
 }
 
@@ -305,7 +330,25 @@ Node *TreeProbe(TreeStore &store, std::string_view address, bool &complete, Tree
 
 Node *TreeNodeById(TreeStore &store, NodeId id) noexcept {
     if (id == 0) return nullptr;
-    return store.ids.Find(IdTraits::HashKey(id), id);
+    if (Node *node = store.ids.Find(IdTraits::HashKey(id), id)) return node;
+    // Not handed out, or gone; an identity past the last one was never used.
+    if (store.idsComplete || (!store.idsWrapped && id > store.lastId)) return nullptr;
+    if (CompleteIds(store)) return store.ids.Find(IdTraits::HashKey(id), id);
+    for (Node *top : {store.treeRoot, store.moving}) {
+        if (top == nullptr) continue;
+        for (Node *node = top; node != nullptr; node = NextBelow(node, top)) {
+            if (node->id == id && node != store.treeRoot) return node;
+        }
+    }
+    return nullptr;
+}
+
+NodeId TreeNodeIdentity(TreeStore &store, Node *node) {
+    if (!node->knownById && node != store.treeRoot) {
+        store.ids.Insert(node);
+        node->knownById = 1;
+    }
+    return node->id;
 }
 
 Node *TreeFollow(TreeStore &store, Node *node) noexcept {
@@ -336,11 +379,14 @@ Node *NewChild(TreeStore &store, Node *parent, ChildType type, std::string_view 
     node->id = NextFreeId(store);
     try {
         store.names.InsertAt(node, vacant);
-        try {
-            store.ids.Insert(node);
-        } catch (...) {
-            store.names.Erase(node);
-            throw;
+        if (store.idsComplete) {
+            try {
+                store.ids.Insert(node);
+                node->knownById = 1;
+            } catch (...) {
+                store.names.Erase(node);
+                throw;
+            }
         }
     } catch (...) {
         store.pool.Release(node);
@@ -435,9 +481,14 @@ void TreeFreeSubtree(TreeStore &store, Node *top) {
     // meanwhile.
     top->next = nullptr;
     std::size_t count = 0;
+    const bool forgetIds = !store.idsComplete && store.ids.size() != 0;
     for (Node *node = top; node != nullptr; node = node->next) {
         ++count;
         SpliceChildren(node);
+        if (forgetIds && node->knownById) {
+            store.ids.Erase(node);
+            node->knownById = 0;
+        }
     }
     TreeValueOps *ops = store.valueOps;
     if (ops != nullptr) {
@@ -448,7 +499,7 @@ void TreeFreeSubtree(TreeStore &store, Node *top) {
     if (!DropFromIndexesAtOnce(store, top, count)) {
         for (Node *node = top; node != nullptr; node = node->next) {
             if (node != top) store.names.Erase(node);  // TreeUnlink took the top out
-            store.ids.Erase(node);
+            if (node->knownById) store.ids.Erase(node);
         }
     }
     store.liveNodes -= count;

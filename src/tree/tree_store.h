@@ -84,7 +84,14 @@ struct TreeStore {
     Node *treeRoot;                     // made with the store, never freed before it
     std::size_t liveNodes = 0;          // nodes made and not removed, root excluded
     NameIndex names;                    // children by (parent, type, name)
-    IdTable ids;                        // live nodes by identity
+    // Live nodes by identity. A node enters when its identity is handed
+    // out (TreeNodeIdentity), so that a store whose identities nobody
+    // asks for keeps no index of them; a search for an identity that is
+    // not there fills in every node, and from then on each new node
+    // enters as it is made (idsComplete).
+    IdTable ids;
+    bool idsComplete = false;
+    Node *moving = nullptr;             // a subtree detached while it moves
     NodeId lastId = 0;                  // the identity given out last
     bool idsWrapped = false;            // lastId went round: check identities in use
     TreeValueOps *valueOps = nullptr;   // none: nodes are given no values
@@ -125,6 +132,10 @@ Node *TreeProbe(TreeStore &store, std::string_view address, bool &complete, Tree
 
 // The live node with this identity, or none (also for 0, the root's).
 Node *TreeNodeById(TreeStore &store, NodeId id) noexcept;
+
+// The node's identity, for a caller that keeps or shows it: from now on
+// TreeNodeById finds the node by it at once. Throws std::bad_alloc.
+NodeId TreeNodeIdentity(TreeStore &store, Node *node);
 
 // A link's live target; a link whose target is gone becomes a plain node
 // and none is returned. Other nodes are returned as they are.

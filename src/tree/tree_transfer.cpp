@@ -107,9 +107,10 @@ bool LinkTo(TreeStore &store, Node *source, std::string_view dest, TreeError &er
     }
     Node *to = TreeLookup(store, dest, true, error);
     if (to == nullptr) return false;
+    const NodeId target = TreeNodeIdentity(store, source);
     TreePathsChanged(store);
     to->kind = NodeKind::Link;
-    to->linkTarget = source->id;
+    to->linkTarget = target;
     return true;
 }
 
@@ -142,6 +143,12 @@ bool MoveTo(TreeStore &store, Node *source, std::string_view dest, TreeError &er
         TreeFreeSubtree(store, source);
         return true;
     }
+    // While it is out of the tree, a search by identity must still see it.
+    struct Detached {
+        TreeStore &store;
+        ~Detached() { store.moving = nullptr; }
+    } detached{store};
+    store.moving = source;
     bool complete = false;
     const Node *landing = TreeProbe(store, dest, complete, error);
     if (landing == nullptr || IsWithin(landing, source)) {
@@ -156,6 +163,7 @@ bool MoveTo(TreeStore &store, Node *source, std::string_view dest, TreeError &er
         TreeRelink(store, source, place);
         return false;
     }
+    store.moving = nullptr;
     TakeOver(store, source, to);
     return true;
 }

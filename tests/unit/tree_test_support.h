@@ -72,6 +72,25 @@ protected:
         return out;
     }
     std::string ErrorText() const { return error.Text(); }
+    // Whether the identity index holds exactly the nodes of the tree that
+    // are marked as in it, and every node once it is complete.
+    bool IdsMatchTree() const {
+        std::size_t known = 0;
+        bool fine = true;
+        std::vector<const Node *> pending{store.treeRoot};
+        while (!pending.empty()) {
+            const Node *node = pending.back();
+            pending.pop_back();
+            for (ChildType type : {ChildType::I, ChildType::J}) {
+                for (const Node *c = node->ChildList(type); c != nullptr; c = c->next) {
+                    pending.push_back(c);
+                    known += c->knownById;
+                    fine = fine && (c->knownById || !store.idsComplete);
+                }
+            }
+        }
+        return fine && known == store.ids.size();
+    }
 
     StringValues values;  // declared first: the store frees values on destruction
     TreeStore store;

@@ -108,8 +108,20 @@ TEST_F(TreeTest, MoveKeepsValueAndChildren) {
     EXPECT_EQ(ValueOf("/b/c"), "v");
     EXPECT_EQ(TreeNodeAddress(Find("/b/c/x")->parent), "/b/c");
     EXPECT_NE(Find("/b/c.y"), nullptr);
-    EXPECT_EQ(store.ids.size(), store.liveNodes);
+    EXPECT_TRUE(IdsMatchTree());
     EXPECT_EQ(store.names.size(), store.liveNodes);
+}
+
+// Identities that wrapped make the move's new node search by identity,
+// which fills the index in while the moved subtree is out of the tree.
+TEST_F(TreeTest, FillingTheIdentityIndexMidMoveKeepsTheMovedNodes) {
+    const NodeId y = Make("/a/x/y")->id;
+    Make("/d");
+    store.lastId = 0xFFFFFFFFu;
+    ASSERT_TRUE(TreeTransfer(store, "/a", "/d/m", TreeOp::Move, error));
+    EXPECT_TRUE(store.idsComplete);
+    EXPECT_TRUE(IdsMatchTree());
+    EXPECT_EQ(TreeNodeById(store, y), Find("/d/m/x/y"));
 }
 
 TEST_F(TreeTest, MoveBelowItsOwnFormerPlace) {
