@@ -121,10 +121,14 @@ bool IsLive(const Record *record, const TreeValue *value) noexcept {
            !Tcl_InterpDeleted(record->owner->interp);
 }
 
+// Sets the value kept while the value has no record; clearing it while
+// records exist changes nothing, since the records hold the value then.
 void ReplaceHeld(TreeValue *value, Tcl_Obj *obj) noexcept {
+    if (!value->records.empty()) return;
+    Tcl_Obj *old = value->records.held();
     if (obj != nullptr) Tcl_IncrRefCount(obj);
-    if (value->held != nullptr) Tcl_DecrRefCount(value->held);
-    value->held = obj;
+    value->records.SetHeld(obj);
+    if (old != nullptr) Tcl_DecrRefCount(old);
 }
 
 // New object: the node's address, or the one it had when it was removed.
@@ -136,7 +140,7 @@ Tcl_Obj *ValueName(const TreeValue *value) {
 }
 
 Tcl_Obj *CurrentValue(const TreeValue *value) noexcept {
-    if (value->records.empty()) return value->held;
+    if (value->records.empty()) return value->records.held();
     for (const Record *r : value->records) {
         if (Tcl_Obj *obj = VarValue(r->Var())) return obj;
     }
@@ -295,7 +299,7 @@ Record *RecordOf(InterpState *state, TreeValue *value) {
     Record *record = RecordCreate(state, value);
     if (value->records.empty()) {
         // The first record takes over the value the store held.
-        VarSetRaw(record->Var(), value->held);
+        VarSetRaw(record->Var(), value->records.held());
         ReplaceHeld(value, nullptr);
     } else if (Tcl_Obj *obj = CurrentValue(value)) {
         VarSetRaw(record->Var(), obj);
@@ -305,9 +309,11 @@ Record *RecordOf(InterpState *state, TreeValue *value) {
     return record;
 }
 
-// The record leaves its value and retires in its interpreter.
-void Retire(TreeValue *value, Record *record) {
+// The record leaves its value and retires in its interpreter; a value it
+// leaves without records keeps `keep`.
+void Retire(TreeValue *value, Record *record, Tcl_Obj *keep = nullptr) {
     value->records.Remove(record);
+    if (keep != nullptr) ReplaceHeld(value, keep);
     // The name is only for traces (and links) to read.
     if (!VarIsTraced(record->Var())) {
         RecordRetire(record, nullptr);
@@ -370,10 +376,10 @@ void TreeValuesLeaveInterp(InterpState *state) {
             RecordRetire(record, nullptr);
             continue;
         }
-        if (value->records.size() == 1 && !value->released) {
-            if (Tcl_Obj *obj = VarValue(record->Var())) ReplaceHeld(value, obj);
-        }
-        Retire(value, record);
+        // The last record's value stays with the node.
+        Tcl_Obj *keep = nullptr;
+        if (value->records.size() == 1 && !value->released) keep = VarValue(record->Var());
+        Retire(value, record, keep);
     }
 }
 

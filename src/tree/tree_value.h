@@ -30,7 +30,9 @@
 
 namespace kelb {
 
-// The records of one value: nearly always one, kept inline.
+// The records of one value: nearly always one, kept inline. While there
+// is none, the same word holds the value the store keeps in their stead
+// (a value is held there or in its records, never in both).
 class RecordList {
 public:
     RecordList() noexcept : single_(nullptr) {}
@@ -39,10 +41,10 @@ public:
     }
     RecordList &operator=(const RecordList &) = delete;
     ~RecordList() {
-        if (capacity_ != 0) delete[] heap_;
+        if (onHeap_) delete[] heap_;
     }
 
-    Record *const *begin() const noexcept { return capacity_ != 0 ? heap_ : &single_; }
+    Record *const *begin() const noexcept { return onHeap_ ? heap_ : &single_; }
     Record *const *end() const noexcept { return begin() + size_; }
     std::size_t size() const noexcept { return size_; }
     bool empty() const noexcept { return size_ == 0; }
@@ -50,13 +52,13 @@ public:
 
     // Makes room for one more, so that the next push_back cannot fail.
     void ReserveOne() {
-        const std::uint32_t capacity = capacity_ != 0 ? capacity_ : 1;
-        if (size_ < capacity) return;
-        auto *grown = new Record *[capacity * 2];
+        if (size_ < Capacity()) return;
+        const std::uint32_t capacity = Capacity() * 2;
+        auto *grown = new Record *[capacity];
         std::copy(begin(), end(), grown);
-        if (capacity_ != 0) delete[] heap_;
+        if (onHeap_) delete[] heap_;
         heap_ = grown;
-        capacity_ = capacity * 2;
+        onHeap_ = true;
     }
     void push_back(Record *record) {
         ReserveOne();
@@ -69,32 +71,51 @@ public:
             if (d[i] != record) d[kept++] = d[i];
         }
         size_ = kept;
+        if (size_ != 0) return;
+        // No record left: the word holds no value yet.
+        if (onHeap_) delete[] heap_;
+        onHeap_ = false;
+        held_ = nullptr;
     }
 
+    // The value kept while there is no record.
+    Tcl_Obj *held() const noexcept { return size_ == 0 ? held_ : nullptr; }
+    void SetHeld(Tcl_Obj *obj) noexcept { held_ = obj; }  // only while empty
+
 private:
-    Record **data() noexcept { return capacity_ != 0 ? heap_ : &single_; }
+    Record **data() noexcept { return onHeap_ ? heap_ : &single_; }
+    // A heap array's length is a power of two, at least the records';
+    // after removals it may be longer than this says, never shorter.
+    std::uint32_t Capacity() const noexcept {
+        if (!onHeap_) return 1;
+        std::uint32_t capacity = 2;
+        while (capacity < size_) capacity *= 2;
+        return capacity;
+    }
 
     union {
-        Record *single_;  // the one record, while capacity_ is 0
-        Record **heap_;   // otherwise
+        Tcl_Obj *held_;   // no record: the value, or none
+        Record *single_;  // one record, inline
+        Record **heap_;   // records on the heap, while onHeap_
     };
-    std::uint32_t size_ = 0;
-    std::uint32_t capacity_ = 0;
+    std::uint32_t size_ : 31 = 0;
+    std::uint32_t onHeap_ : 1 = 0;
 };
 
 }  // namespace kelb
 
 // Kept small: a node whose value is read as a variable costs this, its
-// record and Tcl's variable on top of the node itself.
+// record and Tcl's variable on top of the node itself. The counts and
+// flags share the tail of the record list's last word.
 struct kelb::TreeValue {
-    Node *node = nullptr;              // none once the node is gone
-    Tcl_Obj *held = nullptr;           // the value while no record exists
-    RecordList records;
-    int pins = 0;                      // operations in progress
-    bool released = false;             // the node no longer has this value
-    bool assigning = false;            // a push is running: our traces stand still
-    bool named = false;                // its former address is kept (tree_value.cpp)
+    Node *node = nullptr;                    // none once the node is gone
+    [[no_unique_address]] RecordList records;  // or the value, while there is none
+    std::uint32_t pins : 29 = 0;             // operations in progress
+    std::uint32_t released : 1 = 0;         // the node no longer has this value
+    std::uint32_t assigning : 1 = 0;        // a push is running: our traces stand still
+    std::uint32_t named : 1 = 0;            // its former address is kept (tree_value.cpp)
 };
+static_assert(sizeof(kelb::TreeValue) <= 24, "a value holder stays three words");
 
 namespace kelb {
 
