@@ -11,7 +11,7 @@ InterpState *InterpStateCreate(Tcl_Interp *interp) {
     auto *state = new InterpState;
     state->interp = interp;
     try {
-        state->vars = VarTableCreate(interp);
+        state->vars = VarTableCreate(interp, state);
     } catch (...) {
         delete state;
         throw;
@@ -24,13 +24,20 @@ void InterpStateDelete(InterpState *state) noexcept {
     delete state;
 }
 
-Record *RecordCreate(InterpState *state, TreeValue *value) {
-    auto *record = HolderCreate<Record>(state);
+Record *RecordCreate(InterpState *state, TreeValue *value, std::size_t tail) {
+    Tcl_Var var = VarCreate(state->vars, sizeof(Record) + tail);
+    auto *record = new (VarExtra(var)) Record;
     record->value = value;
     record->nextInInterp = state->records;
-    if (state->records != nullptr) state->records->prevInInterp = record;
+    if (state->records != nullptr) state->records->SetPrevInInterp(record);
     state->records = record;
     return record;
+}
+
+void RecordTrace(Record *record, Tcl_VarTraceProc *proc, int flags) {
+    VarTraceLast(record->owner()->interp, record->Var(), proc, record, flags);
+    record->SetTraced(true);
+    VarPin(record->Var());
 }
 
 void HolderTrace(VarHolder *holder, Tcl_VarTraceProc *proc, int flags) {
@@ -55,23 +62,27 @@ namespace {
 
 // Takes the record out of its interpreter's list.
 void Unlist(Record *record, InterpState *state) noexcept {
-    if (record->prevInInterp != nullptr) {
-        record->prevInInterp->nextInInterp = record->nextInInterp;
+    Record *prev = record->prevInInterp();
+    if (prev != nullptr) {
+        prev->nextInInterp = record->nextInInterp;
     } else {
         state->records = record->nextInInterp;
     }
-    if (record->nextInInterp != nullptr) record->nextInInterp->prevInInterp = record->prevInInterp;
-    record->prevInInterp = record->nextInInterp = nullptr;
+    if (record->nextInInterp != nullptr) record->nextInInterp->SetPrevInInterp(prev);
+    record->SetPrevInInterp(nullptr);
+    record->nextInInterp = nullptr;
 }
 
 }  // namespace
 
 void RecordRetire(Record *record, Tcl_Obj *name) {
+    // Without its value a record counts as retired (it has no owner).
+    InterpState *state = record->owner();
     record->value = nullptr;
-    InterpState *state = record->owner;
     if (state == nullptr) return;
     Unlist(record, state);
-    HolderRetire(record, name);
+    // The maker's counts are the owner's pin.
+    VarRetire(state->interp, record->Var(), name);
 }
 
 void HolderAbandon(VarHolder *holder) noexcept {
@@ -81,10 +92,11 @@ void HolderAbandon(VarHolder *holder) noexcept {
 }
 
 void RecordAbandon(Record *record) noexcept {
+    InterpState *state = record->owner();
     record->value = nullptr;
-    if (record->owner == nullptr) return;
-    Unlist(record, record->owner);
-    HolderAbandon(record);
+    if (state == nullptr) return;
+    Unlist(record, state);
+    VarAbandon(record->Var());
 }
 
 }  // namespace kelb

@@ -15,6 +15,7 @@
 #include <tcl.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <new>
 #include <string>
 #include <type_traits>
@@ -41,13 +42,39 @@ struct VarHolder {
     Tcl_Var Var() const noexcept { return VarOfExtra(this); }
 };
 
-// One interpreter's variable record for one node value.
-struct Record final : VarHolder {
+// One interpreter's variable record for one node value. Three words, so
+// that the value's holder fits behind it in the variable's spare bytes
+// (tree_value.cpp): its interpreter is the one its variable's table
+// belongs to, and the traced flag rides in a spare bit of a link.
+class Record final {
+public:
     TreeValue *value = nullptr;  // none once retired
-    Record *prevInInterp = nullptr;
     Record *nextInInterp = nullptr;
+
+    // The interpreter's state; none once retired.
+    InterpState *owner() const noexcept {
+        return value != nullptr ? static_cast<InterpState *>(VarTableOwner(Var())) : nullptr;
+    }
+    // Its variable; the maker's counts are held until it is retired.
+    Tcl_Var Var() const noexcept { return VarOfExtra(this); }
+    // Whether a trace of ours is registered on the variable.
+    bool traced() const noexcept { return (prevAndTraced_ & kTraced) != 0; }
+    void SetTraced(bool traced) noexcept {
+        prevAndTraced_ = (prevAndTraced_ & ~kTraced) | (traced ? kTraced : 0);
+    }
+    Record *prevInInterp() const noexcept {
+        return reinterpret_cast<Record *>(prevAndTraced_ & ~kTraced);
+    }
+    void SetPrevInInterp(Record *prev) noexcept {
+        prevAndTraced_ = reinterpret_cast<std::uintptr_t>(prev) | (prevAndTraced_ & kTraced);
+    }
+
+private:
+    static constexpr std::uintptr_t kTraced = 1;  // records are word aligned
+    std::uintptr_t prevAndTraced_ = 0;
 };
 static_assert(std::is_trivially_destructible_v<Record>, "Tcl frees records without destructors");
+static_assert(sizeof(Record) == 3 * sizeof(void *), "a record leaves room for its value's holder");
 
 // Per interpreter that holds the tree store.
 struct InterpState {
@@ -67,8 +94,13 @@ InterpState *InterpStateCreate(Tcl_Interp *interp);
 void InterpStateDelete(InterpState *state) noexcept;
 
 // A new record of the value in the state's interpreter, with an undefined
-// variable; listed in the state, pinned once for the owner.
-Record *RecordCreate(InterpState *state, TreeValue *value);
+// variable and `tail` spare bytes behind it; listed in the state, pinned
+// once for the owner.
+Record *RecordCreate(InterpState *state, TreeValue *value, std::size_t tail);
+
+// Registers a trace of ours behind the variable's other traces; the
+// record stays pinned until Tcl reports the trace destroyed.
+void RecordTrace(Record *record, Tcl_VarTraceProc *proc, int flags);
 
 // A new undefined variable in the state's interpreter with room for a
 // holder of type H and `tail` more bytes behind it; the holder is made

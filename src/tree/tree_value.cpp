@@ -49,10 +49,44 @@ RecordPool &ValueHolders() {
 
 TreeValue *NewValue() { return new (ValueHolders().Allocate()) TreeValue; }
 
-void DeleteValue(TreeValue *value) noexcept {
-    if (value->named) FormerAddresses().erase(value);
+// Every record's variable has room for a holder behind the record; a
+// holder that moved there (hosted) keeps one count on that variable for as
+// long as it lives, so that the memory stays when the record retires.
+void *HolderSlot(Record *record) noexcept { return reinterpret_cast<char *>(record) + sizeof(Record); }
+Tcl_Var HostVariable(TreeValue *value) noexcept {
+    return VarOfExtra(reinterpret_cast<char *>(value) - sizeof(Record));
+}
+
+// The first record made for a value takes its holder in, which saves the
+// holder's own allocation for every value read as a variable. Only a
+// holder that nothing points at but its node and the new record moves:
+// none that an operation holds, none that moved already, none named after
+// a removed node. Returns where the holder is now.
+TreeValue *HostInRecord(TreeValue *value, Record *record) noexcept {
+    if (value->pins != 0 || value->hosted || value->named || value->node == nullptr) return value;
+    auto *hosted = new (HolderSlot(record)) TreeValue;
+    hosted->node = value->node;
+    hosted->records.SetHeld(value->records.held());
+    hosted->hosted = 1;
+    value->records.SetHeld(nullptr);
     value->~TreeValue();
     ValueHolders().Release(value);
+    hosted->node->value = hosted;
+    record->value = hosted;
+    VarPin(record->Var());
+    return hosted;
+}
+
+void DeleteValue(TreeValue *value) noexcept {
+    if (value->named) FormerAddresses().erase(value);
+    const bool hosted = value->hosted;
+    value->~TreeValue();
+    if (hosted) {
+        // Tcl frees the variable once nothing else counts it either.
+        VarUnpin(HostVariable(value));
+    } else {
+        ValueHolders().Release(value);
+    }
 }
 
 // Pins held by operations in progress, all of them on the owning thread's
@@ -87,10 +121,10 @@ private:
 class RecordSnapshot {
 public:
     explicit RecordSnapshot(const RecordList &records) : records_(records) {
-        for (Record *r : records_) HolderPin(r);
+        for (Record *r : records_) VarPin(r->Var());
     }
     ~RecordSnapshot() {
-        for (Record *r : records_) HolderUnpin(r);
+        for (Record *r : records_) VarUnpin(r->Var());
     }
     RecordSnapshot(const RecordSnapshot &) = delete;
     RecordSnapshot &operator=(const RecordSnapshot &) = delete;
@@ -117,8 +151,9 @@ private:
 };
 
 bool IsLive(const Record *record, const TreeValue *value) noexcept {
-    return record->value == value && record->owner != nullptr &&
-           !Tcl_InterpDeleted(record->owner->interp);
+    if (record->value != value) return false;
+    const InterpState *owner = record->owner();
+    return owner != nullptr && !Tcl_InterpDeleted(owner->interp);
 }
 
 // Sets the value kept while the value has no record; clearing it while
@@ -166,7 +201,7 @@ bool PushOnce(TreeValue *value, ObjRef &current, Record *&origin, ObjRef &name,
         for (Record *r : snapshot.records()) {
             if (value->released) return adopted;
             if (r == origin || !IsLive(r, value) || VarValue(r->Var()) == current.get()) continue;
-            Tcl_Interp *interp = r->owner->interp;
+            Tcl_Interp *interp = r->owner()->interp;
             const bool own = interp == caller;
             if (own != callersTurn) continue;
             if (VarSetQuietly(r->Var(), current.get())) continue;
@@ -225,7 +260,7 @@ void Unset(TreeValue *value, Record *origin) {
         for (Record *r : snapshot.records()) {
             if (value->released) return;
             if (r == origin || !IsLive(r, value) || VarIsUndefined(r->Var())) continue;
-            VarUnset(r->owner->interp, r->Var(), name.get());
+            VarUnset(r->owner()->interp, r->Var(), name.get());
         }
     }
     if (value->released) return;
@@ -252,7 +287,7 @@ char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, c
         const bool active = value != nullptr && !value->assigning && name2 == nullptr &&
                             !Tcl_InterpDeleted(interp);
         if (flags & TCL_TRACE_UNSETS) {
-            if (destroyed) record->traced = false;
+            if (destroyed) record->SetTraced(false);
             if (active) {
                 ValuePin pin(value);
                 if (Tcl_Obj *obj = VarValue(record->Var())) {
@@ -269,7 +304,7 @@ char *RecordTraceProc(ClientData clientData, Tcl_Interp *interp, const char *, c
     } catch (const std::exception &) {  // not thread::exit's unwinding (see GuardCommand)
         // Out of memory: the other interpreters see the change later.
     }
-    if (destroyed) HolderUnpin(record);
+    if (destroyed) VarUnpin(record->Var());
     return nullptr;
 }
 
@@ -284,8 +319,8 @@ bool NeedsTrace(const TreeValue *value) noexcept {
 void EnsureTraced(TreeValue *value) {
     if (!NeedsTrace(value)) return;
     for (Record *r : value->records) {
-        if (!r->traced && r->owner != nullptr && !VarIsRetired(r->Var())) {
-            HolderTrace(r, RecordTraceProc, kRecordTraceFlags);
+        if (!r->traced() && r->owner() != nullptr && !VarIsRetired(r->Var())) {
+            RecordTrace(r, RecordTraceProc, kRecordTraceFlags);
         }
     }
 }
@@ -293,12 +328,13 @@ void EnsureTraced(TreeValue *value) {
 // This interpreter's record of the value, made if needed.
 Record *RecordOf(InterpState *state, TreeValue *value) {
     for (Record *r : value->records) {
-        if (r->owner == state) return r;
+        if (r->owner() == state) return r;
     }
     value->records.ReserveOne();
-    Record *record = RecordCreate(state, value);
+    Record *record = RecordCreate(state, value, sizeof(TreeValue));
     if (value->records.empty()) {
-        // The first record takes over the value the store held.
+        // The first record takes over the holder and the value it held.
+        value = HostInRecord(value, record);
         VarSetRaw(record->Var(), value->records.held());
         ReplaceHeld(value, nullptr);
     } else if (Tcl_Obj *obj = CurrentValue(value)) {

@@ -104,13 +104,16 @@ private:
 
 }  // namespace kelb
 
-// Kept small: a node whose value is read as a variable costs this, its
-// record and Tcl's variable on top of the node itself. The counts and
-// flags share the tail of the record list's last word.
+// Kept to three words, so that it fits behind its first record in that
+// record's variable, where it moves when the value is first read as a
+// variable (tree_value.cpp): such a value then costs Tcl's variable alone
+// on top of the node. The counts and flags share the tail of the record
+// list's last word.
 struct kelb::TreeValue {
     Node *node = nullptr;                    // none once the node is gone
     [[no_unique_address]] RecordList records;  // or the value, while there is none
-    std::uint32_t pins : 29 = 0;             // operations in progress
+    std::uint32_t pins : 28 = 0;             // operations in progress
+    std::uint32_t hosted : 1 = 0;           // it lives in a record's variable (tree_value.cpp)
     std::uint32_t released : 1 = 0;         // the node no longer has this value
     std::uint32_t assigning : 1 = 0;        // a push is running: our traces stand still
     std::uint32_t named : 1 = 0;            // its former address is kept (tree_value.cpp)

@@ -16,8 +16,9 @@
 namespace kelb {
 
 struct VarTable {
-    TclVarHashTable table;
+    TclVarHashTable table;    // first: a variable's entry leads here
     Tcl_Obj *name = nullptr;  // the key every variable shows ("")
+    void *owner = nullptr;
 };
 
 namespace {
@@ -92,8 +93,9 @@ bool UnsetForGood(Tcl_Interp *interp, Var *var, Tcl_Obj *name) {
 
 }  // namespace
 
-VarTable *VarTableCreate(Tcl_Interp *interp) {
+VarTable *VarTableCreate(Tcl_Interp *interp, void *owner) {
     auto *table = new VarTable;
+    table->owner = owner;
     TclInitVarHashTable(&table->table, reinterpret_cast<Namespace *>(Tcl_GetGlobalNamespace(interp)));
     table->name = Tcl_NewObj();
     Tcl_IncrRefCount(table->name);
@@ -126,6 +128,12 @@ Tcl_Var VarCreate(VarTable *table, std::size_t extraSize) noexcept {
     record->entry.clientData = record;
     record->entry.key.objPtr = table->name;
     return reinterpret_cast<Tcl_Var>(&record->var);
+}
+
+void *VarTableOwner(Tcl_Var var) noexcept {
+    static_assert(offsetof(VarTable, table) == 0 && offsetof(TclVarHashTable, table) == 0);
+    const auto *entry = &reinterpret_cast<const VarInHash *>(var)->entry;
+    return reinterpret_cast<const VarTable *>(entry->tablePtr)->owner;
 }
 
 void *VarExtra(Tcl_Var var) noexcept { return reinterpret_cast<char *>(var) + kExtraOffset; }

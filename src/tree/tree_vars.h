@@ -32,10 +32,16 @@ namespace kelb {
 
 // Per interpreter: what its variables claim as their table. It holds no
 // entry; Tcl finds a variable's namespace (the global one) through it.
+// `owner` is the maker's word for the interpreter, which each variable of
+// the table leads back to.
 struct VarTable;
 
-VarTable *VarTableCreate(Tcl_Interp *interp);
+VarTable *VarTableCreate(Tcl_Interp *interp, void *owner);
 void VarTableDelete(VarTable *table) noexcept;
+
+// The owner of the table a variable was made in; the table must still
+// exist (its interpreter's variables not all retired yet).
+void *VarTableOwner(Tcl_Var var) noexcept;
 
 // A new undefined scalar variable in the table's interpreter, carrying
 // the maker's two counts, with `extraSize` bytes of the maker's own
