@@ -39,6 +39,19 @@ typedef struct KelbApi {
 } KelbApi;
 
 /*
+ * Kelb_ApiRefused --
+ *
+ *     Leaves 'Kelb offers no usable <what>' in interp with the error code
+ *     {KELB API <condition>} and returns NULL: how Kelb_RequireApi and the
+ *     part accessors of the other headers refuse a table.
+ */
+static inline void *Kelb_ApiRefused(Tcl_Interp *interp, const char *what, const char *condition) {
+    Tcl_SetObjResult(interp, Tcl_ObjPrintf("Kelb offers no usable %s", what));
+    Tcl_SetErrorCode(interp, "KELB", "API", condition, (char *)NULL);
+    return NULL;
+}
+
+/*
  * Kelb_RequireApi --
  *
  *     Loads Kelb (version as for "package require") and returns its table,
@@ -53,9 +66,7 @@ static inline const KelbApi *Kelb_RequireApi(Tcl_Interp *interp, const char *ver
     if (Tcl_PkgRequireEx(interp, "Kelb", version, 0, &clientData) == NULL) return NULL;
     api = (const KelbApi *)clientData;
     if (api == NULL || api->magic != KELB_API_MAGIC || api->size < sizeof(KelbApi)) {
-        Tcl_SetObjResult(interp, Tcl_NewStringObj("Kelb offers no usable interface table", -1));
-        Tcl_SetErrorCode(interp, "KELB", "API", "VERSION", (char *)NULL);
-        return NULL;
+        return (const KelbApi *)Kelb_ApiRefused(interp, "interface table", "VERSION");
     }
     return api;
 }

@@ -139,9 +139,7 @@ static inline const KelbDeviceApi *KelbDevice_Api(Tcl_Interp *interp, const Kelb
     const KelbDeviceApi *device = api->device;
     if (device == NULL || device->version < KELB_DEVICE_API_VERSION ||
         device->size < sizeof(KelbDeviceApi)) {
-        Tcl_SetObjResult(interp, Tcl_NewStringObj("Kelb offers no usable device interface", -1));
-        Tcl_SetErrorCode(interp, "KELB", "API", "DEVICE", (char *)NULL);
-        return NULL;
+        return (const KelbDeviceApi *)Kelb_ApiRefused(interp, "device interface", "DEVICE");
     }
     return device;
 }
