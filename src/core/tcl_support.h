@@ -206,6 +206,15 @@ inline const Subcommand *FindSubcommand(Tcl_Interp *interp, int objc, Tcl_Obj *c
     return row;
 }
 
+// The body of every command with subcommands: runs the row FindSubcommand
+// picks, or fails as it does.
+inline int RunSubcommand(Tcl_Interp *interp, int objc, Tcl_Obj *const objv[],
+                         const Subcommand *table, const char *usage,
+                         const char *what = "command") {
+    const Subcommand *row = FindSubcommand(interp, objc, objv, table, usage, what);
+    return row != nullptr ? row->handler(interp, objc, objv) : TCL_ERROR;
+}
+
 // Calls a command body and turns a C++ exception into a Tcl error, so that
 // none unwinds through Tcl's C frames. Only allocation can throw in this
 // library, and anything else the standard library throws is reported

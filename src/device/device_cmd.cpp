@@ -100,9 +100,7 @@ const Subcommand kDeviceSubcommands[] = {
 
 // Syntax: device command ?arg?
 int DeviceObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    const auto *entry = FindSubcommand(interp, objc, objv, kDeviceSubcommands, "command ?arg?");
-    if (entry == nullptr) return TCL_ERROR;
-    return entry->handler(interp, objc, objv);
+    return RunSubcommand(interp, objc, objv, kDeviceSubcommands, "command ?arg?");
 }
 
 }  // namespace kelb

@@ -161,9 +161,7 @@ const Subcommand kSubcommands[] = {
 
 // Syntax: process command ?arg arg ...?
 int ProcessObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    const auto *subcommand = FindSubcommand(interp, objc, objv, kSubcommands, "command ?arg arg ...?");
-    if (!subcommand) return TCL_ERROR;
-    return subcommand->handler(interp, objc, objv);
+    return RunSubcommand(interp, objc, objv, kSubcommands, "command ?arg arg ...?");
 }
 
 }  // namespace kelb

@@ -161,10 +161,7 @@ const Subcommand kSerialSubcommands[] = {
 
 // Syntax: kelb::serial command ?arg ...?
 int SerialObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    const auto *entry =
-        FindSubcommand(interp, objc, objv, kSerialSubcommands, "command ?arg ...?");
-    if (entry == nullptr) return TCL_ERROR;
-    return entry->handler(interp, objc, objv);
+    return RunSubcommand(interp, objc, objv, kSerialSubcommands, "command ?arg ...?");
 }
 
 }  // namespace kelb::serial

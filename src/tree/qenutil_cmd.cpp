@@ -160,9 +160,7 @@ const Subcommand kQenutilSubcommands[] = {
 
 // Syntax: qenutil command ?arg ...?
 int QenutilObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    const auto *sub = FindSubcommand(interp, objc, objv, kQenutilSubcommands, "command ?arg?");
-    if (sub == nullptr) return TCL_ERROR;
-    return sub->handler(interp, objc, objv);
+    return RunSubcommand(interp, objc, objv, kQenutilSubcommands, "command ?arg?");
 }
 
 }  // namespace kelb

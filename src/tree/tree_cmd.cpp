@@ -178,9 +178,7 @@ std::string_view TreeWord(Tcl_Obj *objPtr) {
 
 // Syntax: tree command ?arg ...?
 int TreeObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    const auto *sub = FindSubcommand(interp, objc, objv, kTreeSubcommands, "command ?arg?");
-    if (sub == nullptr) return TCL_ERROR;
-    return sub->handler(interp, objc, objv);
+    return RunSubcommand(interp, objc, objv, kTreeSubcommands, "command ?arg?");
 }
 
 }  // namespace kelb

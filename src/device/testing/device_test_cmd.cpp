@@ -148,10 +148,8 @@ const Subcommand kTestSubcommands[] = {
 
 // Syntax: devicetest subcommand ?arg ...?
 int DeviceTestObjCmd(ClientData, Tcl_Interp *interp, int objc, Tcl_Obj *const objv[]) {
-    const auto *entry = FindSubcommand(interp, objc, objv, kTestSubcommands,
-                                       "subcommand ?arg ...?", "subcommand");
-    if (entry == nullptr) return TCL_ERROR;
-    return entry->handler(interp, objc, objv);
+    return RunSubcommand(interp, objc, objv, kTestSubcommands, "subcommand ?arg ...?",
+                         "subcommand");
 }
 
 // Test ports left at exit are taken off the port list, so that a
