@@ -46,7 +46,7 @@ ProcessRecord *ProcessTable::Create(RunProc runProc, void *clientData, ReleasePr
     };
     std::unique_ptr<ProcessRecord, Deleter> made(
         new ProcessRecord(*pid, runProc, clientData, releaseProc));
-    byPid_.emplace(*pid, made.get());
+    byPid_.Insert(made.get());
     ProcessRecord *record = made.release();
 
     record->Hold();
@@ -64,14 +64,13 @@ ProcessRecord *ProcessTable::Create(RunProc runProc, void *clientData, ReleasePr
 }
 
 ProcessRecord *ProcessTable::Find(Pid pid) const noexcept {
-    auto found = byPid_.find(pid);
-    return found == byPid_.end() ? nullptr : found->second;
+    return byPid_.Find(pid);
 }
 
 void ProcessTable::Unlink(ProcessRecord &record) noexcept {
     if (!record.listed_) return;
     record.listed_ = false;
-    byPid_.erase(record.pid);
+    byPid_.Erase(&record);
     (record.newer_ ? record.newer_->older_ : newest_) = record.older_;
     if (record.older_) record.older_->newer_ = record.newer_;
     record.newer_ = record.older_ = nullptr;
@@ -85,7 +84,68 @@ void ProcessTable::Unlink(ProcessRecord &record) noexcept {
 }
 
 void ProcessTable::ReleaseStorage() noexcept {
-    if (byPid_.empty()) std::unordered_map<Pid, ProcessRecord *>().swap(byPid_);
+    if (byPid_.size() == 0) byPid_.Clear();
+}
+
+std::size_t PidIndex::Home(Pid pid) const noexcept {
+    // Fibonacci hashing: consecutive pids land far apart.
+    const auto h = static_cast<std::uint64_t>(static_cast<std::uint32_t>(pid)) * 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(h >> 32) & (slots_.size() - 1);
+}
+
+ProcessRecord *PidIndex::Find(Pid pid) const noexcept {
+    if (count_ == 0) return nullptr;
+    for (std::size_t i = Home(pid);; i = (i + 1) & (slots_.size() - 1)) {
+        ProcessRecord *record = slots_[i];
+        if (record == nullptr || record->pid == pid) return record;
+    }
+}
+
+void PidIndex::Place(ProcessRecord *record) noexcept {
+    std::size_t i = Home(record->pid);
+    while (slots_[i] != nullptr) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = record;
+}
+
+void PidIndex::Resize(std::size_t capacity) {
+    std::vector<ProcessRecord *> old(capacity, nullptr);
+    old.swap(slots_);
+    for (ProcessRecord *record : old) {
+        if (record != nullptr) Place(record);
+    }
+}
+
+void PidIndex::Insert(ProcessRecord *record) {
+    // At most seven tenths full, so that probes stay short.
+    if ((count_ + 1) * 10 > slots_.size() * 7) Resize(slots_.empty() ? 16 : slots_.size() * 2);
+    Place(record);
+    ++count_;
+}
+
+void PidIndex::Erase(const ProcessRecord *record) noexcept {
+    if (count_ == 0) return;
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = Home(record->pid);
+    while (slots_[i] != record) {
+        if (slots_[i] == nullptr) return;
+        i = (i + 1) & mask;
+    }
+    // Backward shift: pull later members of the probe run into the gap
+    // whenever the gap lies on their way from their home slot.
+    for (std::size_t j = (i + 1) & mask; slots_[j] != nullptr; j = (j + 1) & mask) {
+        const std::size_t home = Home(slots_[j]->pid);
+        if (((j - home) & mask) >= ((j - i) & mask)) {
+            slots_[i] = slots_[j];
+            i = j;
+        }
+    }
+    slots_[i] = nullptr;
+    --count_;
+}
+
+void PidIndex::Clear() noexcept {
+    std::vector<ProcessRecord *>().swap(slots_);
+    count_ = 0;
 }
 
 }  // namespace kelb::process

@@ -14,9 +14,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <optional>
-#include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "process/process_timing.h"
 
@@ -67,6 +68,31 @@ private:
 // Position of a record that is not in the scheduler's due-time heap.
 inline constexpr std::size_t kNotQueued = static_cast<std::size_t>(-1);
 
+// A process's description. Most processes have none, so the text lives
+// on the heap, and only while there is one.
+class ProcessDescription {
+public:
+    const char *c_str() const noexcept { return text_ ? text_.get() : ""; }
+    const char *data() const noexcept { return c_str(); }
+    // Tcl's strings hold no NUL byte, so the text ends at the first.
+    std::size_t size() const noexcept { return text_ ? std::strlen(text_.get()) : 0; }
+    // Throws std::bad_alloc, and the old text stays.
+    void assign(const char *text, std::size_t length) {
+        std::unique_ptr<char[]> copy;
+        if (length != 0) {
+            copy.reset(new char[length + 1]);
+            std::memcpy(copy.get(), text, length);
+            copy[length] = '\0';
+        }
+        text_ = std::move(copy);
+    }
+
+private:
+    std::unique_ptr<char[]> text_;
+};
+
+// The fields are in an order that leaves no padding: a record is made
+// for every process, and some applications have many.
 class ProcessRecord {
 public:
     ProcessRecord(Pid pid, RunProc runProc, void *clientData, ReleaseProc releaseProc) noexcept
@@ -77,13 +103,19 @@ public:
     const Pid pid;
     ProcessState state = ProcessState::Stopped;
     bool pending = false;       // a run is queued or under way
+
+private:
+    bool listed_ = false;
+    int holds_ = 0;
+
+public:
     Timing timing;
     // The scheduler's bookkeeping.
     std::int64_t due = 0;             // nextTime on the scheduler's unwrapped clock
     std::uint64_t startSerial = 0;    // when it was last started: later starts queue first
     std::uint64_t batch = 0;          // the batch of passes that last queued it
     std::size_t heapIndex = kNotQueued;  // place in the due-time heap
-    std::string description;    // at most 31 characters
+    ProcessDescription description;   // at most 31 characters
     const RunProc runProc;
     void *const clientData;
 
@@ -105,14 +137,14 @@ private:
     ~ProcessRecord() = default;
 
     const ReleaseProc releaseProc;
-    int holds_ = 0;
-    bool listed_ = false;
     ProcessRecord *newer_ = nullptr;  // table order
     ProcessRecord *older_ = nullptr;
     ProcessGroup *group_ = nullptr;   // the group it belongs to, if any
     ProcessRecord *groupPrev_ = nullptr;
     ProcessRecord *groupNext_ = nullptr;
 };
+
+static_assert(sizeof(void *) != 8 || sizeof(ProcessRecord) == 136, "a record keeps no padding");
 
 // A hold on a record for as long as it lives, released however the scope
 // is left (the thread's end unwinds a run without returning).
@@ -142,6 +174,29 @@ public:
 private:
     friend class ProcessTable;
     ProcessRecord *first_ = nullptr;
+};
+
+// Listed records by pid: open addressing with linear probing and
+// backward-shift deletion. A slot is one pointer, where a map node would
+// take a heap block of its own.
+class PidIndex {
+public:
+    ProcessRecord *Find(Pid pid) const noexcept;
+    // Adds a record whose pid is not in the index. Throws std::bad_alloc
+    // (the index is then unchanged).
+    void Insert(ProcessRecord *record);
+    void Erase(const ProcessRecord *record) noexcept;
+    std::size_t size() const noexcept { return count_; }
+    // Gives the slots back to the allocator (the index must be empty).
+    void Clear() noexcept;
+
+private:
+    std::size_t Home(Pid pid) const noexcept;
+    void Place(ProcessRecord *record) noexcept;
+    void Resize(std::size_t capacity);
+
+    std::vector<ProcessRecord *> slots_;
+    std::size_t count_ = 0;
 };
 
 class ProcessTable {
@@ -176,7 +231,7 @@ public:
     PidCounter &pids() const noexcept { return *pids_; }
 
 private:
-    std::unordered_map<Pid, ProcessRecord *> byPid_;
+    PidIndex byPid_;
     ProcessRecord *newest_ = nullptr;
     PidCounter ownPids_;
     PidCounter *pids_;

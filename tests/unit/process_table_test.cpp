@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "process/process_table.h"
@@ -34,6 +36,30 @@ TEST(ProcessTable, PidsCountUpAndAreNeverReused) {
     EXPECT_EQ(table.Create(Noop, nullptr, nullptr, nullptr)->pid, 4);
     EXPECT_EQ(Listing(table), (std::vector<Pid>{4, 2, 0}));
     EXPECT_EQ(table.size(), 3u);
+}
+
+// Killing most of many processes in a scattered order leaves every other
+// one found by its pid, and none of the killed ones. Pids with random gaps
+// (threads share the counter) fill the index nearly full with long runs.
+TEST(ProcessTable, LookUpSurvivesScatteredKills) {
+    PidCounter counter;
+    ProcessTable table(&counter);
+    std::mt19937 random(11);
+    std::vector<Pid> pids;
+    for (int i = 0; i < 5733; ++i) {
+        counter.Set(counter.next() + random() % 1000);
+        pids.push_back(table.Create(Noop, nullptr, nullptr, nullptr)->pid);
+    }
+    std::vector<Pid> order = pids;
+    std::shuffle(order.begin(), order.end(), random);
+    const std::size_t kept = order.size() / 3;
+    for (std::size_t i = kept; i < order.size(); ++i) table.Unlink(*table.Find(order[i]));
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        ProcessRecord *record = table.Find(order[i]);
+        ASSERT_EQ(record != nullptr, i < kept) << order[i];
+        EXPECT_TRUE(record == nullptr || record->pid == order[i]) << order[i];
+    }
+    EXPECT_EQ(table.size(), kept);
 }
 
 TEST(ProcessTable, ARecordLivesUntilItsLastHoldGoes) {
