@@ -11,7 +11,9 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "core/tcl_support.h"
@@ -490,6 +492,24 @@ Tcl_Obj *ConnStatus(const Conn *conn) {
     return dict;
 }
 
+// Ends a connection whose goodbye is written: our half closes after what
+// was sent, and what the broker still sends is read until it closes its
+// half or the deadline passes. Closing with unread bytes (acknowledgements
+// nobody waited for) would reset the connection, and a broker that had not
+// read everything yet would lose the rest: the last changes and the
+// goodbye, so that it publishes the will instead.
+void EndGracefully(int fd, Tcl_WideInt deadline) {
+    shutdown(fd, SHUT_WR);
+    char discard[512];
+    for (Tcl_WideInt now = NowMs(); now < deadline; now = NowMs()) {
+        pollfd readable{fd, POLLIN, 0};
+        if (poll(&readable, 1, static_cast<int>(deadline - now)) <= 0) break;
+        const ssize_t got = read(fd, discard, sizeof discard);
+        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) break;
+    }
+    close(fd);
+}
+
 void ConnClose(Conn *conn) {
     if (conn->closed) return;
     conn->closed = true;
@@ -507,17 +527,28 @@ void ConnClose(Conn *conn) {
     Unwatch(conn);
     if (conn->mosq != nullptr && conn->connected && !conn->inLibrary) {
         // Changes made before the close still go out, then a clean
-        // goodbye: the status says so and the broker keeps the will.
+        // goodbye: the status says so and the broker keeps the will. A
+        // descriptor of our own keeps the connection open once the
+        // library has closed its own behind the goodbye.
+        const int held = fcntl(mosquitto_socket(conn->mosq), F_DUPFD_CLOEXEC, 0);
+        const Tcl_WideInt deadline = NowMs() + kGoodbyeMs;
+        // The library has only so many messages unacknowledged at once and
+        // drops the ones it holds back at the disconnect: wait for every
+        // change to be acknowledged first.
         Flush(conn);
+        while (NowMs() < deadline && !conn->lost && (conn->inflight > 0 || !conn->queue.empty())) {
+            if (mosquitto_loop(conn->mosq, 20, 1) != MOSQ_ERR_SUCCESS) break;
+            Flush(conn);
+        }
         const std::string &status = conn->settings.statusTopic;
         if (!status.empty()) {
             mosquitto_publish(conn->mosq, nullptr, status.c_str(), static_cast<int>(std::strlen(kOffline)),
                               kOffline, 1, true);
         }
         mosquitto_disconnect(conn->mosq);
-        const Tcl_WideInt deadline = NowMs() + kGoodbyeMs;
         while (NowMs() < deadline && mosquitto_loop(conn->mosq, 20, 1) == MOSQ_ERR_SUCCESS) {
         }
+        if (held >= 0) EndGracefully(held, deadline);
     }
     Drop(conn);
     conn->queue.clear();
