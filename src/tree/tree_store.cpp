@@ -217,19 +217,33 @@ Node *NextBelow(Node *node, const Node *top) noexcept {
 
 Node *NextInTree(Node *node) noexcept { return NextBelow(node, nullptr); }
 
-// Enters every live node in the identity index: those in the tree and
-// those of a subtree detached while it moves. Returns false when memory
+// The first live node but the root for which found(node) holds, or none:
+// the tree's nodes first, then those of a subtree detached while it moves.
+template <typename Found>
+Node *FindLiveNode(TreeStore &store, Found found) {
+    for (Node *top : {store.treeRoot, store.moving}) {
+        if (top == nullptr) continue;
+        for (Node *node = top; node != nullptr; node = NextBelow(node, top)) {
+            if (node != store.treeRoot && found(node)) return node;
+        }
+    }
+    return nullptr;
+}
+
+// Enters a node in the identity index. Throws std::bad_alloc.
+void EnterById(TreeStore &store, Node *node) {
+    store.ids.Insert(node);
+    node->knownById = 1;
+}
+
+// Enters every live node in the identity index. Returns false when memory
 // runs out (the nodes entered so far stay entered).
 bool CompleteIds(TreeStore &store) noexcept {
     try {
-        for (Node *top : {store.treeRoot, store.moving}) {
-            if (top == nullptr) continue;
-            for (Node *node = top; node != nullptr; node = NextBelow(node, top)) {
-                if (node == store.treeRoot || node->knownById) continue;
-                store.ids.Insert(node);
-                node->knownById = 1;
-            }
-        }
+        FindLiveNode(store, [&store](Node *node) {
+            if (!node->knownById) EnterById(store, node);
+            return false;
+        });
     } catch (...) {
         return false;
     }
@@ -334,20 +348,11 @@ Node *TreeNodeById(TreeStore &store, NodeId id) noexcept {
     // Not handed out, or gone; an identity past the last one was never used.
     if (store.idsComplete || (!store.idsWrapped && id > store.lastId)) return nullptr;
     if (CompleteIds(store)) return store.ids.Find(IdTraits::HashKey(id), id);
-    for (Node *top : {store.treeRoot, store.moving}) {
-        if (top == nullptr) continue;
-        for (Node *node = top; node != nullptr; node = NextBelow(node, top)) {
-            if (node->id == id && node != store.treeRoot) return node;
-        }
-    }
-    return nullptr;
+    return FindLiveNode(store, [id](const Node *node) { return node->id == id; });
 }
 
 NodeId TreeNodeIdentity(TreeStore &store, Node *node) {
-    if (!node->knownById && node != store.treeRoot) {
-        store.ids.Insert(node);
-        node->knownById = 1;
-    }
+    if (!node->knownById && node != store.treeRoot) EnterById(store, node);
     return node->id;
 }
 
@@ -381,8 +386,7 @@ Node *NewChild(TreeStore &store, Node *parent, ChildType type, std::string_view 
         store.names.InsertAt(node, vacant);
         if (store.idsComplete) {
             try {
-                store.ids.Insert(node);
-                node->knownById = 1;
+                EnterById(store, node);
             } catch (...) {
                 store.names.Erase(node);
                 throw;
